@@ -1,0 +1,94 @@
+#include "console/console.h"
+
+#include <stdio.h>
+
+#include <iostream>
+
+#include "console/banner.h"
+#include "console/error_clearing.h"
+#include "panels/panels.h"
+
+namespace boardstat {
+namespace {
+
+using PanelDraw = void (*)(std::ostream&, KvHandle, int);
+
+/// The panels in screen order, each with the key that toggles it (in lower case; the upper
+/// case toggles it too).
+struct PanelSlot {
+  char key;
+  PanelDraw draw;
+};
+
+constexpr PanelSlot kPanels[kPanelCount] = {
+    {'l', draw_camera_link},    {'r', draw_pixel_router},  {'a', draw_acquisition_engine},
+    {'b', draw_buffer_manager}, {'p', draw_packet_engine}, {'t', draw_timing_sequencer},
+    {'i', draw_io_box},         {'o', draw_system_probe},
+};
+
+int to_lower_ascii(int code) {
+  return (code >= 'A' && code <= 'Z') ? code - 'A' + 'a' : code;
+}
+
+}  // namespace
+
+bool discover_vfgs(ConsoleState& state) {
+  LmBrdEntry entry{};
+  uint32_t index = 0;
+  while (state.vfg_count < kMaxVfgs && LmSysBrdFind(kLmBoardFamily, index, &entry) == 0) {
+    if (LmBrdOpen(&entry, &state.vfgs[static_cast<size_t>(state.vfg_count)], 0) != 0) {
+      printf("Could not VFG = %d\n", static_cast<int>(state.vfg_count));
+      fflush(stdout);
+      return false;
+    }
+    ++state.vfg_count;
+    ++index;
+  }
+  if (state.vfg_count == 0) {
+    printf("No Rokans found");
+    fflush(stdout);
+    return false;
+  }
+  return true;
+}
+
+void draw_screen(std::ostream& out, const ConsoleState& state) {
+  const KvHandle vfg = state.vfgs[static_cast<size_t>(state.current_vfg)];
+  draw_banner(out, vfg, state.current_vfg, state.vfg_count);
+  for (int i = 0; i < kPanelCount; ++i) kPanels[i].draw(out, vfg, state.expanded[i]);
+}
+
+KeyAction handle_key(ConsoleState& state, int key) {
+  const int code = key & 0xFF;
+  // Only the lower-case c clears errors: a shifted C must not wipe latches by accident.
+  if (code == 'c') {
+    for (int32_t i = 0; i < state.vfg_count; ++i) clear_errors(state.vfgs[static_cast<size_t>(i)]);
+    return KeyAction::kRedraw;
+  }
+  const int letter = to_lower_ascii(code);
+  if (letter == 'q') return KeyAction::kQuit;
+  for (int i = 0; i < kPanelCount; ++i) {
+    if (letter == kPanels[i].key) state.expanded[i] = state.expanded[i] ? 0 : 1;
+  }
+  if ((code == '+' || code == '=') && state.current_vfg < state.vfg_count - 1) ++state.current_vfg;
+  if ((code == '-' || code == '_') && state.current_vfg > 0) --state.current_vfg;
+  return KeyAction::kRedraw;
+}
+
+int run_console(ConsoleState& state, Terminal& terminal, std::ostream& out) {
+  for (;;) {
+    terminal.clear_screen();
+    draw_screen(out, state);
+    const int key = terminal.read_key();
+    if (key == kEndOfInput || handle_key(state, key) == KeyAction::kQuit) return 0;
+  }
+}
+
+int console_main() {
+  ConsoleState state;
+  if (!discover_vfgs(state)) return -1;
+  const auto terminal = open_console_terminal();
+  return run_console(state, *terminal, std::cout);
+}
+
+}  // namespace boardstat
