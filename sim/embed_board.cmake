@@ -5,7 +5,7 @@ math(EXPR size "${hex_length} / 2")
 string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
 string(REGEX REPLACE "(0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,)" "\\1\n  "
        bytes "${bytes}")
-file(WRITE "${OUTPUT}.tmp"
+file(WRITE "${OUTPUT}"
 "// Generated from default.board by embed_board.cmake; do not edit.
 #include \"sim/board_system.h\"
 
@@ -21,5 +21,3 @@ std::string_view default_board_text() {
 
 }  // namespace boardsim
 ")
-file(COPY_FILE "${OUTPUT}.tmp" "${OUTPUT}" ONLY_IF_DIFFERENT)
-file(REMOVE "${OUTPUT}.tmp")

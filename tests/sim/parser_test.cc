@@ -70,7 +70,6 @@ INSTANTIATE_TEST_SUITE_P(
     Statements, ParserErrors,
     ::testing::Values(
         ErrorCase{"vfg\nfrobnicate 1\n", "dir/my.board:2: unknown statement 'frobnicate'"},
-        ErrorCase{"vfg\nREG 1 2\n", "dir/my.board:2: unknown statement 'REG'"},
         ErrorCase{"# c\nreg 1 2\nvfg\n", "dir/my.board:2: reg before the first vfg"},
         ErrorCase{"signal 1 1ns 0.5ns\n", "dir/my.board:1: signal before the first vfg"},
         ErrorCase{"vfg closed\n", "dir/my.board:1: unknown vfg option 'closed'"},
@@ -80,8 +79,6 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"vfg\nreg 1 2 3\n", "dir/my.board:2: extra words: expected 'reg ID VALUE'"},
         ErrorCase{"vfg\nreg 1 2 # 3\nreg 2 3 4",
                   "dir/my.board:3: extra words: expected 'reg ID VALUE'"},
-        ErrorCase{"vfg\ncounter 1\n",
-                  "dir/my.board:2: missing words: expected 'counter ID PER_SECOND'"},
         ErrorCase{"vfg\nrouter 1 2 3\n",
                   "dir/my.board:2: missing words: expected 'router TABLE COLUMN ROW VALUE'"},
         ErrorCase{"vfg\nseq 1 1426 1 1\n",
@@ -132,7 +129,6 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"vfg\nreg 1 -1\n", "dir/my.board:2: bad number '-1'"},
         ErrorCase{"vfg\nreg 1 0x\n", "dir/my.board:2: bad number '0x'"},
         ErrorCase{"vfg\nreg 1 0xg\n", "dir/my.board:2: bad number '0xg'"},
-        ErrorCase{"vfg\nreg 1 1.5\n", "dir/my.board:2: bad number '1.5'"},
         ErrorCase{"vfg\nreg 1 2\x01\n", "dir/my.board:2: bad number '2\\x01'"},
         ErrorCase{"vfg\nreg 1 12345678901234567890123456789012345678901234567890\n",
                   "dir/my.board:2: number '1234567890123456789012345678901234567890...' does "
@@ -156,9 +152,7 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"vfg\nsignal 1 10 ns 1ps\n", "dir/my.board:2: bad duration '10'"},
         ErrorCase{"vfg\nsignal 1 .5ns 1ps\n", "dir/my.board:2: bad duration '.5ns'"},
         ErrorCase{"vfg\nsignal 1 5.ns 1ps\n", "dir/my.board:2: bad duration '5.ns'"},
-        ErrorCase{"vfg\nsignal 1 5NS 1ps\n", "dir/my.board:2: bad duration '5NS'"},
         ErrorCase{"vfg\nsignal 1 1e3ns 1ps\n", "dir/my.board:2: bad duration '1e3ns'"},
-        ErrorCase{"vfg\nsignal 1 ns 1ps\n", "dir/my.board:2: bad duration 'ns'"},
         ErrorCase{"vfg\nsignal 1 1.2.3ns 1ps\n", "dir/my.board:2: bad duration '1.2.3ns'"}));
 
 struct DurationCase {

@@ -37,30 +37,6 @@ TEST(EdgesIn, CountsEdgesOfTheHalfOpenInterval) {
   }
 }
 
-// Clock edges inside a gate of long period over a long interval, against a sum over the
-// gate's high intervals one by one.
-TEST(ClockEdgesWhileHigh, MatchesASumOverHighIntervals) {
-  std::mt19937_64 rng(3);
-  for (int i = 0; i < 300; ++i) {
-    const Wave clock{1 + rng() % 10000, 1, 0};
-    Wave gate{10000 + rng() % 1000000, 0, 0};
-    gate.high = 1 + rng() % (gate.period - 1);
-    gate.rise = rng() % gate.period;
-    const Wave c{clock.period, 1, rng() % clock.period};
-    const uint64_t a = rng() % 100000000, b = a + rng() % 100000000;
-    uint64_t expected = 0;
-    // High intervals start at rise + k x period, k >= -1.
-    for (Picoseconds lo = Picoseconds{gate.rise} + 2 * gate.period;
-         lo < b + 2 * Picoseconds{gate.period}; lo += gate.period) {
-      const Picoseconds start = lo - gate.period, end = start + gate.high;  // shifted by one period
-      const Picoseconds from = start > a + Picoseconds{gate.period} ? start : a + gate.period;
-      const Picoseconds to = end < b + Picoseconds{gate.period} ? end : b + gate.period;
-      if (from < to) expected += edges_in(c.period, c.rise, from - gate.period, to - gate.period);
-    }
-    ASSERT_EQ(clock_edges_while_high(c, gate, a, b), expected) << i;
-  }
-}
-
 TEST(ClockEdgesWhileHigh, HugeIntervalsAndPeriodsInClosedForm) {
   const uint64_t end = UINT64_MAX;
   // A clock of period 3 inside every other picosecond: the multiples of 6.
