@@ -1,0 +1,151 @@
+#include "sim/board_system.h"
+
+#include <inttypes.h>
+#include <stdarg.h>
+#include <stdlib.h>
+
+namespace boardsim {
+namespace {
+
+// Marks an entry that find filled, so that open can tell it from stray memory.
+constexpr uint64_t kEntryMark = 0x626f61726473696dull;  // "boardsim"
+// A description larger than this is refused rather than read: a path such as /dev/zero
+// must not make the library hang or exhaust memory.
+constexpr size_t kMaxDescriptionBytes = 16 * 1024 * 1024;
+
+}  // namespace
+
+bool read_description_file(const std::string& path, std::string* text, std::string* error) {
+  FILE* file = fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    *error = path + ": cannot open the board description";
+    return false;
+  }
+  text->clear();
+  char buffer[65536];
+  bool ok = true;
+  for (;;) {
+    const size_t got = fread(buffer, 1, sizeof buffer, file);
+    text->append(buffer, got);
+    if (text->size() > kMaxDescriptionBytes) {
+      *error = path + ": the board description is larger than 16 MiB";
+      ok = false;
+      break;
+    }
+    if (got < sizeof buffer) {
+      if (ferror(file)) {
+        *error = path + ": cannot read the board description";
+        ok = false;
+      }
+      break;
+    }
+  }
+  fclose(file);
+  return ok;
+}
+
+BoardSystem::BoardSystem(BoardDescription description, std::unique_ptr<Clock> clock, FILE* trace)
+    : description_(std::move(description)), clock_(std::move(clock)), trace_(trace) {
+  models_.resize(description_.vfgs.size());
+}
+
+void BoardSystem::trace_line(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  vfprintf(trace_, format, args);
+  va_end(args);
+  fputc('\n', trace_);
+  fflush(trace_);
+}
+
+int32_t BoardSystem::find(uint32_t family, uint32_t index, LmBrdEntry* entry) {
+  int32_t result = 1;
+  if (entry != nullptr && family == kLmBoardFamily && index < description_.vfgs.size()) {
+    *entry = LmBrdEntry{};
+    entry->words[0] = index;
+    entry->words[1] = kEntryMark;
+    result = 0;
+  }
+  if (trace_) trace_line("find %" PRIu32 " %" PRIu32 " -> %" PRId32, family, index, result);
+  return result;
+}
+
+int32_t BoardSystem::open(LmBrdEntry* entry, KvHandle* handle) {
+  int32_t result = 2;  // not an entry that find filled
+  const uint64_t index = entry != nullptr ? entry->words[0] : 0;
+  if (entry != nullptr && handle != nullptr && entry->words[1] == kEntryMark &&
+      index < description_.vfgs.size()) {
+    if (description_.vfgs[index].open_fails) {
+      result = 1;
+    } else {
+      // Opening again gives the same VFG; its board time keeps running from the first open.
+      if (!models_[index]) {
+        models_[index] = std::make_unique<VfgModel>(description_.vfgs[index], *clock_);
+      }
+      *handle = reinterpret_cast<KvHandle>(static_cast<uintptr_t>(index + 1));
+      result = 0;
+    }
+  }
+  if (trace_) trace_line("open %" PRIu64 " -> %" PRId32, index, result);
+  return result;
+}
+
+uint64_t BoardSystem::vfg_number(KvHandle vfg) {
+  return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(vfg)) - 1;
+}
+
+VfgModel* BoardSystem::model(KvHandle vfg) const {
+  const uint64_t index = vfg_number(vfg);
+  return index < models_.size() ? models_[index].get() : nullptr;
+}
+
+uint32_t BoardSystem::peek(KvHandle vfg, uint32_t id) {
+  const VfgModel* m = model(vfg);
+  const uint32_t value = m != nullptr ? m->peek(id) : 0;
+  if (trace_) trace_line("peek %" PRIu64 " %" PRIu32 " -> %" PRIu32, vfg_number(vfg), id, value);
+  return value;
+}
+
+int32_t BoardSystem::poke(KvHandle vfg, uint32_t id, uint32_t value) {
+  VfgModel* m = model(vfg);
+  if (m != nullptr) m->poke(id, value);
+  if (trace_) trace_line("poke %" PRIu64 " %" PRIu32 " %" PRIu32, vfg_number(vfg), id, value);
+  return m != nullptr ? 0 : 1;
+}
+
+std::unique_ptr<BoardSystem> system_from_environment() {
+  const char* config = getenv("BOARDSIM_CONFIG");
+  const char* trace_path = getenv("BOARDSIM_TRACE");
+
+  BoardDescription board;
+  std::string error;
+  if (config != nullptr && config[0] != '\0') {
+    std::string text;
+    if (read_description_file(config, &text, &error)) {
+      ParseResult parsed = parse_board_description(text, config);
+      error = parsed.error;
+      board = std::move(parsed.board);
+    }
+  } else {
+    ParseResult parsed = parse_board_description(default_board_text(), kDefaultBoardName);
+    error = parsed.error;
+    board = std::move(parsed.board);
+  }
+  if (!error.empty()) {
+    fprintf(stderr, "boardsim: %s\n", error.c_str());
+    fflush(stderr);
+    board = BoardDescription{};
+  }
+
+  FILE* trace = nullptr;
+  if (trace_path != nullptr && trace_path[0] != '\0') {
+    trace = fopen(trace_path, "w");
+    if (trace == nullptr) {
+      fprintf(stderr, "boardsim: %s: cannot open the trace file\n", trace_path);
+      fflush(stderr);
+    }
+  }
+  return std::make_unique<BoardSystem>(std::move(board), std::make_unique<SteadyClock>(), trace);
+}
+
+}  // namespace boardsim

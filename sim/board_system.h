@@ -1,0 +1,60 @@
+// A simulated board system: the VFGs of one description behind the four board access calls,
+// with the optional access trace.
+#ifndef BOARDSTAT_SIM_BOARD_SYSTEM_H_
+#define BOARDSTAT_SIM_BOARD_SYSTEM_H_
+
+#include <stdint.h>
+#include <stdio.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "board/board_access.h"
+#include "sim/board_description.h"
+#include "sim/board_model.h"
+
+namespace boardsim {
+
+/// The name under which the built-in description reports its errors.
+constexpr std::string_view kDefaultBoardName = "default.board";
+
+/// The text of sim/default.board, compiled into the library.
+std::string_view default_board_text();
+
+/// Reads a description file: its text, or false with "FILE: REASON" in `error`.
+bool read_description_file(const std::string& path, std::string* text, std::string* error);
+
+class BoardSystem {
+ public:
+  /// `trace` (may be null) receives one line per call and is flushed after each; the system
+  /// does not close it.
+  BoardSystem(BoardDescription description, std::unique_ptr<Clock> clock, FILE* trace);
+
+  int32_t find(uint32_t family, uint32_t index, LmBrdEntry* entry);
+  int32_t open(LmBrdEntry* entry, KvHandle* handle);
+  uint32_t peek(KvHandle vfg, uint32_t id);
+  int32_t poke(KvHandle vfg, uint32_t id, uint32_t value);
+
+  size_t vfg_count() const { return description_.vfgs.size(); }
+
+ private:
+  VfgModel* model(KvHandle vfg) const;
+  static uint64_t vfg_number(KvHandle vfg);
+  void trace_line(const char* format, ...);
+
+  BoardDescription description_;
+  std::unique_ptr<Clock> clock_;
+  FILE* trace_;
+  std::vector<std::unique_ptr<VfgModel>> models_;  // one per VFG, made when it is opened
+};
+
+/// Builds the process-wide system from the environment: BOARDSIM_CONFIG names the description
+/// (the built-in one when unset or empty), BOARDSIM_TRACE the trace file. Problems are reported
+/// on standard error as "boardsim: ..."; a description that cannot be used gives no VFG.
+std::unique_ptr<BoardSystem> system_from_environment();
+
+}  // namespace boardsim
+
+#endif  // BOARDSTAT_SIM_BOARD_SYSTEM_H_
