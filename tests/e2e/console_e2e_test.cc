@@ -140,15 +140,15 @@ TEST_P(StartupFailures, PrintTheirMessageAndExitMinusOne) {
 
 INSTANTIATE_TEST_SUITE_P(
     Descriptions, StartupFailures,
-    ::testing::Values(
-        StartupFailure{"NoVfg", "# an empty board system\n", "No Rokans found", ""},
-        StartupFailure{"SecondFailsToOpen", "vfg\nvfg open-fails\nvfg\n", "Could not VFG = 1\n",
-                       ""},
-        StartupFailure{"FirstFailsToOpen", "vfg open-fails\n", "Could not VFG = 0\n", ""},
-        StartupFailure{"MalformedLine", "vfg\nreg 2854 1\nreg 2854\n", "No Rokans found",
-                       "boardsim: [^\n]*/board:3: [^\n]+\n"},
-        StartupFailure{"StatementBeforeVfg", "reg 1 1\nvfg\n", "No Rokans found",
-                       "boardsim: [^\n]*/board:1: [^\n]+\n"}),
+    ::testing::Values(StartupFailure{"NoVfg", "# an empty board system\n", "No Rokans found", ""},
+                      StartupFailure{"SecondFailsToOpen", "vfg\nvfg open-fails\nvfg\n",
+                                     "Could not VFG = 1\n", ""},
+                      StartupFailure{"FirstFailsToOpen", "vfg open-fails\n", "Could not VFG = 0\n",
+                                     ""},
+                      StartupFailure{"MalformedLine", "vfg\nreg 2854 1\nreg 2854\n",
+                                     "No Rokans found", "boardsim: [^\n]*/board:3: [^\n]+\n"},
+                      StartupFailure{"StatementBeforeVfg", "reg 1 1\nvfg\n", "No Rokans found",
+                                     "boardsim: [^\n]*/board:1: [^\n]+\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Console, MissingDescriptionFileSaysSo) {

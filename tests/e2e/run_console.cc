@@ -43,19 +43,22 @@ class TempDir {
   std::string path_;
 };
 
-ConsoleRun run(const std::string& keys, const std::string* description_text,
-               const std::string* description_path) {
+// `feeder` is a shell command whose output is the keys; without one the keys come from a file.
+ConsoleRun run(const std::string& keys, const std::string& feeder,
+               const std::string* description_text, const std::string* description_path) {
   TempDir dir;
   write_file(dir.file("keys"), keys);
-  std::string command = "env -u BOARDSIM_CONFIG BOARDSIM_TRACE='" + dir.file("trace") + "'";
+  std::string command = feeder.empty() ? "" : "(" + feeder + ") | ";
+  command += "env -u BOARDSIM_CONFIG BOARDSIM_TRACE='" + dir.file("trace") + "'";
   if (description_text != nullptr) {
     write_file(dir.file("board"), *description_text);
     command += " BOARDSIM_CONFIG='" + dir.file("board") + "'";
   } else if (description_path != nullptr) {
     command += " BOARDSIM_CONFIG='" + *description_path + "'";
   }
-  command += " '" BOARDSTAT_BINARY "' < '" + dir.file("keys") + "' > '" + dir.file("out") +
-             "' 2> '" + dir.file("err") + "'";
+  command += " '" BOARDSTAT_BINARY "'";
+  if (feeder.empty()) command += " < '" + dir.file("keys") + "'";
+  command += " > '" + dir.file("out") + "' 2> '" + dir.file("err") + "'";
   const int status = std::system(command.c_str());
   ConsoleRun result;
   result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -81,11 +84,16 @@ std::vector<std::string> ConsoleRun::screens() const {
 }
 
 ConsoleRun run_console(const std::string& keys, const std::string& description) {
-  return description.empty() ? run(keys, nullptr, nullptr) : run(keys, &description, nullptr);
+  return description.empty() ? run(keys, "", nullptr, nullptr)
+                             : run(keys, "", &description, nullptr);
+}
+
+ConsoleRun run_console_fed_by(const std::string& feeder) {
+  return run("", feeder, nullptr, nullptr);
 }
 
 ConsoleRun run_console_on_file(const std::string& keys, const std::string& description_path) {
-  return run(keys, nullptr, &description_path);
+  return run(keys, "", nullptr, &description_path);
 }
 
 }  // namespace boardstat::testing
