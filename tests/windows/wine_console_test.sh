@@ -144,7 +144,7 @@ check_screen() {
 
 start_session() {
   # A private server (-L) with no configuration file: the user's tmux is never touched.
-  tmux -L "$TMUX_SOCKET" -f /dev/null new-session -d -s "$PANE" -x 100 -y 80 "$1"
+  tmux -L "$TMUX_SOCKET" -f /dev/null new-session -d -s "$PANE" -x 100 -y 120 "$1"
 }
 
 echo "wine: $WINE"
@@ -191,7 +191,19 @@ fi
 
 # 3. The console in a terminal, on a board with two VFGs whose firmware years differ. Lines
 #    left on the terminal beforehand must be gone when the banner is drawn.
-printf 'vfg\nreg 2655 0x2016\nvfg\nreg 2655 0x2017\n' >"$WORK/two-vfgs.board"
+# VFG 0 has a 30 frames/s camera on its probe signals (the built-in board's first camera).
+cat >"$WORK/two-vfgs.board" <<'BOARD'
+vfg
+reg 2655 0x2016
+signal 1  1us 100ns
+signal 3  100ns 50ns
+signal 32 11.76ns 5.88ns
+signal 38 33.3332496ms 33.149088ms
+signal 41 30.6936us 11.38368us 1.9992us
+signal 44 30.6936us 11.2896us 2.04624us
+vfg
+reg 2655 0x2017
+BOARD
 cat >"$WORK/console.sh" <<EOF
 for i in \$(seq 1 100); do echo "LEFTOVER \$i"; done
 BOARDSIM_CONFIG="$WORK/two-vfgs.board" "$WINE" "$EXE"
@@ -243,6 +255,42 @@ fi
 send Down
 again=$(wait_for_screen '^PacketEngine' '^\^-{26}$' 30) || fail "Down did not collapse PacketEngine"
 [[ $again == "$first" ]] || fail "after Down twice the screen differs from the start"
+
+# Every other panel expands with its key and collapses again.
+declare -A PANEL_LINE=(
+  [r]='^Output Pixel Depth        : 8-Bit$'
+  [a]='^Window Size               : +[0-9]'
+  [b]='^Max quads per fetch       : '
+  [t]='^CT default state          : 0x'
+  [i]='^BOX_IN_TTL\[11:0\]          : 0x'
+)
+for key in r a b t i; do
+  send -l "$key"
+  wait_for_screen "${PANEL_LINE[$key]}" '' 30 >/dev/null || fail "$key did not expand its panel"
+  send -l "$key"
+  back=$(wait_for_screen '^CameraLink' "${PANEL_LINE[$key]}" 30) ||
+    fail "$key did not collapse its panel"
+  [[ $back == "$first" ]] || fail "after $key twice the screen differs from the start"
+done
+
+# SystemProbe measures live: its figures arrive line by line, floats printed by the Windows
+# runtime; the last line times out (no CC1 on this board) and shows Unknown.
+send -l o
+end=$((SECONDS + 60))
+probe=""
+while ((SECONDS < end && SECONDS < DEADLINE)); do
+  probe=$(screen)
+  grep -Eq '^CC1 to Frame Latency +: Unknown' <<<"$probe" && break
+  sleep 0.5
+done
+grep -Eq '^Frame Rate                : 30\.00      Frames/sec$' <<<"$probe" ||
+  fail "SystemProbe does not show 30.00 Frames/sec"$'\n'"$probe"
+grep -Eq '^Lines per Frame           : 1080       Lines$' <<<"$probe" ||
+  fail "SystemProbe does not show 1080 Lines per Frame"
+grep -Eq '^CC1 to Frame Latency +: Unknown' <<<"$probe" || fail "SystemProbe did not finish"
+send -l o
+back=$(wait_for_screen '^SystemProbe' '^Frame Rate' 30) || fail "o did not collapse SystemProbe"
+[[ $back == "$first" ]] || fail "after o twice the screen differs from the start"
 
 # + shows the next VFG of the two in the description file.
 banner2=$(sed -n 2p <<<"$first")
