@@ -156,7 +156,7 @@ TEST(DefaultBoard, ProbeMeasurementsConfigureWaitAndReadOnce) {
       ++busy_reads;
       ++next;
     }
-    EXPECT_GT(busy_reads, 1);
+    EXPECT_GE(busy_reads, 1);  // a short measurement may be over at the first read
     ASSERT_LT(next, run.trace.size());
     if (run.trace[next - 1] == "peek 0 2911 -> 0") {
       EXPECT_EQ(run.trace[next].substr(0, 15), "peek 0 2912 -> ");
