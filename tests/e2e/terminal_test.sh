@@ -113,10 +113,11 @@ run_command start-up-failure 255 "" \
   "BOARDSIM_CONFIG='$work/empty' '$console'; echo \$? > '$work/status'"
 run_command bad-description 255 "" \
   "BOARDSIM_CONFIG=/nonexistent '$console' 2>/dev/null; echo \$? > '$work/status'"
-# The screen goes to a reader that stops after 100 bytes; the next key's screen meets a closed
-# pipe while the keys still come from the terminal.
+# The screen goes to a reader that stops after 1000 bytes, within the second screen (the first
+# is 723 bytes); a screen after that meets a closed pipe while the keys still come from the
+# terminal.
 run_command closed-output 141 l \
-  "(BOARDSIM_CONFIG='$work/board' '$console'; echo \$? > '$work/status') | head -c 100 > /dev/null"
+  "(BOARDSIM_CONFIG='$work/board' '$console'; echo \$? > '$work/status') | head -c 1000 > /dev/null"
 
 if [ "$failures" -eq 0 ]; then echo "terminal test: 9 ways out, settings restored on each"; fi
 exit $((failures > 0))
