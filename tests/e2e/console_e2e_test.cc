@@ -183,7 +183,7 @@ TEST(Console, BuiltInBoardStartsAndQuits) {
 
 // Start-up may take its time under the sanitizers, never seconds in a normal build.
 #if defined(__SANITIZE_ADDRESS__)
-constexpr double kStartupSeconds = 10.0;
+constexpr double kStartupSeconds = 20.0;
 #else
 constexpr double kStartupSeconds = 2.0;
 #endif
