@@ -7,6 +7,7 @@
 #include "console/banner.h"
 #include "console/error_clearing.h"
 #include "panels/panels.h"
+#include "panels/system_probe.h"
 
 namespace boardstat {
 namespace {
@@ -25,6 +26,9 @@ constexpr PanelSlot kPanels[kPanelCount] = {
     {'b', draw_buffer_manager}, {'p', draw_packet_engine}, {'t', draw_timing_sequencer},
     {'i', draw_io_box},         {'o', draw_system_probe},
 };
+
+// The SystemProbe panel is drawn with the clock of the console state.
+constexpr int kSystemProbePanel = 7;
 
 int to_lower_ascii(int code) {
   return (code >= 'A' && code <= 'Z') ? code - 'A' + 'a' : code;
@@ -55,7 +59,13 @@ bool discover_vfgs(ConsoleState& state) {
 void draw_screen(std::ostream& out, const ConsoleState& state) {
   const KvHandle vfg = state.vfgs[static_cast<size_t>(state.current_vfg)];
   draw_banner(out, vfg, state.current_vfg, state.vfg_count);
-  for (int i = 0; i < kPanelCount; ++i) kPanels[i].draw(out, vfg, state.expanded[i]);
+  for (int i = 0; i < kPanelCount; ++i) {
+    if (i == kSystemProbePanel) {
+      draw_system_probe(out, vfg, state.expanded[i], state.probe_clock);
+    } else {
+      kPanels[i].draw(out, vfg, state.expanded[i]);
+    }
+  }
 }
 
 KeyAction handle_key(ConsoleState& state, int key) {

@@ -9,6 +9,7 @@
 #include <ostream>
 
 #include "board/board_access.h"
+#include "board/rate_probe.h"
 #include "console/terminal.h"
 
 namespace boardstat {
@@ -24,6 +25,8 @@ struct ConsoleState {
   int32_t vfg_count = 0;
   int32_t current_vfg = 0;
   std::array<int, kPanelCount> expanded{};  // in screen order, 0 or 1
+  /// The clock the SystemProbe panel's measurements wait on.
+  MillisecondClock probe_clock = steady_milliseconds;
 };
 
 /// Finds VFG 0, 1, 2 ... of the board family and opens each. On failure prints the start-up

@@ -33,7 +33,9 @@ void enter_raw_mode() {
   raw.c_lflag &= static_cast<tcflag_t>(~(ECHO | ICANON));
   raw.c_cc[VMIN] = 1;  // block for one byte: the console has no timer
   raw.c_cc[VTIME] = 0;
-  if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0) g_raw_mode = 1;
+  // Marked first: a signal that lands while the settings change still puts them back.
+  g_raw_mode = 1;
+  if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) != 0) g_raw_mode = 0;
 }
 
 void install_handler(int sig, void (*handler)(int)) {
@@ -49,8 +51,9 @@ void on_termination_signal(int sig) {
   _exit(128 + sig);
 }
 
-// A crash still gives back a usable terminal; the signal is raised again so that its default
-// action (a core dump) happens.
+// A crash, or any other signal whose default action ends the process (a closed pipe on the
+// output, an alarm, a user signal), still gives back a usable terminal; the signal is raised
+// again so that its default action (the end, or a core dump) happens.
 void on_fatal_signal(int sig) {
   restore_settings();
   signal(sig, SIG_DFL);
@@ -76,7 +79,8 @@ class PosixTerminal final : public Terminal {
   PosixTerminal() {
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) install_handler(sig, on_termination_signal);
     if (isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &g_saved_settings) == 0) {
-      for (int sig : {SIGQUIT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) {
+      for (int sig : {SIGQUIT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS, SIGPIPE,
+                      SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF}) {
         install_handler(sig, on_fatal_signal);
       }
       install_handler(SIGTSTP, on_stop_signal);

@@ -9,6 +9,7 @@
 #include "display/format.h"
 #include "display/panel_frame.h"
 #include "panels/panels.h"
+#include "panels/system_probe.h"
 
 namespace boardstat {
 namespace {

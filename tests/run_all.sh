@@ -2,7 +2,9 @@
 # Builds and runs every test of boardstat:
 #   1. unit, simulated-board and end-to-end tests (build/);
 #   2. the same again under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/);
-#   3. the Windows build under wine (build-mingw/), when the cross compiler and wine are there.
+#   3. the Windows build under wine (build-mingw/), when the cross compiler and wine are there;
+#   4. each fuzz target for 60 seconds (build-fuzz/), when clang and libFuzzer are there
+#      (FUZZ_SECONDS sets another time).
 # A part whose tools are missing is skipped with a message that names the packages, except
 # under CI (CI=true), where a skipped part is a failure.
 set -euo pipefail
@@ -30,6 +32,15 @@ if command -v x86_64-w64-mingw32-g++-posix >/dev/null && [ -x /usr/lib/wine/wine
   cmake --workflow --preset mingw
 else
   skip "Windows build and tests" "apt-get install g++-mingw-w64-x86-64 wine64 tmux googletest"
+fi
+
+echo "== fuzz targets under AddressSanitizer and UndefinedBehaviorSanitizer"
+fuzz_status=0
+bash tests/fuzz/run.sh "${FUZZ_SECONDS:-60}" || fuzz_status=$?
+if [ "$fuzz_status" -eq 77 ]; then
+  skip "fuzz targets" "apt-get install clang libclang-rt-14-dev"
+elif [ "$fuzz_status" -ne 0 ]; then
+  exit "$fuzz_status"
 fi
 
 echo "== all tests passed"

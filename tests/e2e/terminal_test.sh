@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The console in a real terminal (tmux): keys without Enter, the screen as a user sees it, and
-# the terminal's settings exactly as before on every way out: q, Ctrl-C, SIGTERM and SIGHUP.
+# the terminal's settings exactly as before on every way out: q, Ctrl-C, SIGTERM, SIGHUP, the
+# end of input, a start-up failure, and a reader of its output that went away (SIGPIPE).
 # Usage: terminal_test.sh PATH/TO/boardstat      Exit 77 (skipped) without tmux.
 set -u
 console=$(realpath "$1")
@@ -74,5 +75,49 @@ run_once ctrl-c 130
 run_once TERM 143
 run_once HUP 129
 
-if [ "$failures" -eq 0 ]; then echo "terminal test: 4 ways out, settings restored on each"; fi
+# One run of a shell COMMAND in the pane, which records the console's status itself. KEY, when
+# given, is sent (again every half second) once the console has its terminal in raw mode.
+run_command() {
+  local name=$1 expected=$2 key=$3 command=$4
+  rm -f "$work/before" "$work/after" "$work/status"
+  tmx kill-session -t "$session" 2>/dev/null
+  tmx new-session -d -s "$session" -x 100 -y 80 \
+    "stty -g > '$work/before'; $command; stty -g > '$work/after'; sleep 30"
+  if [ -n "$key" ]; then
+    wait_for_file "$work/before" || { fail "$name: the pane did not start"; return; }
+    local tty raw=0
+    tty=$(tmx display-message -p -t "$session" '#{pane_tty}')
+    for _ in $(seq 100); do
+      [ "$(stty -g -F "$tty")" != "$(cat "$work/before")" ] && { raw=1; break; }
+      sleep 0.1
+    done
+    [ "$raw" = 1 ] || fail "$name: no raw mode while running"
+    for _ in $(seq 20); do
+      [ -s "$work/status" ] && break
+      tmx send-keys -t "$session" "$key"
+      sleep 0.5
+    done
+  fi
+  if ! wait_for_file "$work/after"; then fail "$name: the console did not end"; return; fi
+  [ "$(cat "$work/status")" = "$expected" ] ||
+    fail "$name: exit status $(cat "$work/status"), expected $expected"
+  cmp -s "$work/before" "$work/after" || fail "$name: terminal settings not restored"
+}
+
+printf '# no VFG\n' > "$work/empty"
+run_command end-of-input 0 "" \
+  "printf 'l+' | BOARDSIM_CONFIG='$work/board' '$console'; echo \$? > '$work/status'"
+run_command no-input 0 "" \
+  "BOARDSIM_CONFIG='$work/board' '$console' < /dev/null; echo \$? > '$work/status'"
+run_command start-up-failure 255 "" \
+  "BOARDSIM_CONFIG='$work/empty' '$console'; echo \$? > '$work/status'"
+run_command bad-description 255 "" \
+  "BOARDSIM_CONFIG=/nonexistent '$console' 2>/dev/null; echo \$? > '$work/status'"
+# The screen goes to a reader that stops after 1000 bytes, within the second screen (the first
+# is 723 bytes); a screen after that meets a closed pipe while the keys still come from the
+# terminal.
+run_command closed-output 141 l \
+  "(BOARDSIM_CONFIG='$work/board' '$console'; echo \$? > '$work/status') | head -c 1000 > /dev/null"
+
+if [ "$failures" -eq 0 ]; then echo "terminal test: 9 ways out, settings restored on each"; fi
 exit $((failures > 0))

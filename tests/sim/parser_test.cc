@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "sim/board_description.h"
 
@@ -189,6 +192,91 @@ TEST(Parser, NumberLimits) {
   EXPECT_EQ(v, 26u);
   EXPECT_TRUE(parse_number("007", &v, &error));
   EXPECT_EQ(v, 7u);
+}
+
+// Every word of every statement, broken in turn: the statement's name, a number word, a
+// duration word. Each gives one message on the statement's line that names the word.
+struct StatementWords {
+  const char* statement;
+  const char* kinds;  // per word after the name: n number, d duration, o the vfg option
+};
+
+constexpr StatementWords kStatements[] = {
+    {"vfg open-fails", "o"},
+    {"reg 2854 7", "nn"},
+    {"counter 1419 30", "nn"},
+    {"router 1 2 3 4", "nnnn"},
+    {"seq 3 2826 5", "nnn"},
+    {"clears 2676 2714 2715", "nnn"},
+    {"signal 32 11ns 5ns 1ns", "nddd"},
+};
+
+std::vector<std::string> split_words(const std::string& statement) {
+  std::vector<std::string> words;
+  std::istringstream in(statement);
+  for (std::string word; in >> word;) words.push_back(word);
+  return words;
+}
+
+std::string join(const std::vector<std::string>& words) {
+  std::string line;
+  for (const auto& word : words) line += (line.empty() ? "" : " ") + word;
+  return line;
+}
+
+TEST(Parser, EveryWordOfEveryStatementBrokenInTurn) {
+  for (const StatementWords& s : kStatements) {
+    const std::vector<std::string> words = split_words(s.statement);
+    const std::string prefix = std::string(s.statement).rfind("vfg", 0) == 0 ? "" : "vfg\n";
+    const std::string line = prefix.empty() ? "f:1: " : "f:2: ";
+    ASSERT_TRUE(parse_board_description(prefix + s.statement, "f").ok()) << s.statement;
+
+    std::vector<std::string> broken = words;
+    broken[0] = "bogus";
+    EXPECT_EQ(parse_board_description(prefix + join(broken), "f").error,
+              line + "unknown statement 'bogus'");
+
+    for (size_t i = 1; i < words.size(); ++i) {
+      const char kind = s.kinds[i - 1];
+      // A bad word, and for numbers and durations one just past their limit.
+      std::vector<std::pair<std::string, std::string>> bad;
+      if (kind == 'n') {
+        bad = {{"12z", "bad number '12z'"},
+               {"4294967296", "number '4294967296' does not fit in 32 bits"},
+               {"0x100000000", "number '0x100000000' does not fit in 32 bits"}};
+      } else if (kind == 'd') {
+        bad = {{"12", "bad duration '12'"},
+               {"1.0005ns", "duration '1.0005ns' is finer than 1 ps"},
+               {"18446744073709551616ps",
+                "duration '18446744073709551616ps' does not fit in 64 bits of ps"}};
+      } else {
+        bad = {{"open", "unknown vfg option 'open'"}};
+      }
+      for (const auto& [word, reason] : bad) {
+        broken = words;
+        broken[i] = word;
+        const ParseResult r = parse_board_description(prefix + join(broken) + "\n", "f");
+        EXPECT_EQ(r.error, line + reason) << join(broken);
+        EXPECT_TRUE(r.board.vfgs.empty());
+      }
+    }
+
+    // One word too many; and, where every word is needed, one too few.
+    broken = words;
+    broken.push_back("9");
+    const ParseResult extra = parse_board_description(prefix + join(broken), "f");
+    if (words[0] == "clears") {
+      EXPECT_TRUE(extra.ok()) << extra.error;
+    } else {
+      EXPECT_EQ(extra.error.rfind(line + "extra words: expected '", 0), 0u) << extra.error;
+    }
+    if (words[0] != "signal" && words[0] != "vfg") {
+      broken = words;
+      broken.resize(words[0] == "clears" ? 2 : words.size() - 1);
+      const ParseResult missing = parse_board_description(prefix + join(broken), "f");
+      EXPECT_EQ(missing.error.rfind(line + "missing words: expected '", 0), 0u) << missing.error;
+    }
+  }
 }
 
 TEST(Parser, StopsAtTheFirstError) {

@@ -10,15 +10,11 @@
 
 #include "board/rate_probe.h"
 #include "panels/panels.h"
+#include "panels/system_probe.h"
 #include "tests/support/fake_board.h"
 #include "tests/support/render.h"
 
 namespace boardstat {
-
-// Defined in panels/system_probe.cc next to the panel.
-void write_stat_line(std::ostream& out, int32_t failed, int print_mode, std::string_view label,
-                     float value, std::string_view units);
-void draw_system_probe(std::ostream& out, KvHandle vfg, int expanded, MillisecondClock clock);
 
 namespace {
 
