@@ -28,7 +28,7 @@ struct ProbeLine {
 };
 
 const std::vector<ProbeLine> kLines = {
-    {"CL CLock", "1/0 3/0 32/0 1000000 1", 4289597818u, "42895.97   MHz"},
+    {"CL CLock", "1/0 3/0 32/0 1000000 1", 1109920575, "11099.20   MHz"},
     {"Frame Rate", "1/0 3/0 38/0 1000000 1", 131383004, "1313830016.00 Frames/sec"},
     {"Line Rate", "1/0 3/0 41/0 1000000 1", 0, "0.00       Lines/sec"},
     {"Trigger Rate", "1/0 3/0 8/0 1000000 1", 1, "10.00      Triggers/sec"},
@@ -42,8 +42,8 @@ const std::vector<ProbeLine> kLines = {
     {"CC3 Width", "49/0 49/1 3/0 1 0", 10000000, "1000000.00 us"},
     {"CC4 Rate", "1/0 3/0 50/0 1000000 1", 1000, "10000.00   CC4/sec"},
     {"CC4 Width", "50/0 50/1 3/0 1 0", 0, "0.00       us"},
-    {"PCIe Bandwidth", "1/0 3/0 16/0 1000000 1", 617437914, "98790.05   MBytes/sec"},
-    {"PCIe Drop Bandwidth", "1/0 3/0 17/0 1000000 1", 625000, "100.00     MBytes/sec"},
+    {"PCIe Bandwidth", "1/0 3/0 16/0 1000000 1", 65428279, "10468.53   MBytes/sec"},
+    {"PCIe Drop Bandwidth", "1/0 3/0 17/0 1000000 1", 617437914, "98790.05   MBytes/sec"},
     {"Interrupt Rate", "1/0 3/0 15/0 1000000 1", 5, "50.00      Interrupts/sec"},
     {"Interrupt Service Time", "15/0 15/1 3/0 1 0", 123, "12.30      us"},
     {"Lines per Frame", "38/0 38/1 41/0 1 0", 16777219, "16777220   Lines"},
