@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <map>
 #include <utility>
 
@@ -8,202 +7,76 @@
 #include "tests/support/fake_board.h"
 #include "tests/support/render.h"
 
-namespace boardstat {
+namespace boardstat::testing {
 namespace {
 
-using testing::FakeBoard;
-using testing::render;
-using testing::split_lines;
-
-// A board whose entry registers (1426, 2820 to 2829) answer for the entry selected in 2819.
-class TimingSequencer : public ::testing::Test {
- protected:
-  void SetUp() override {
-    board_.on_peek = [this](int vfg, uint32_t reg) -> std::optional<uint32_t> {
-      if (reg != 1426 && (reg < 2820 || reg > 2829)) return std::nullopt;
-      const auto it = entries_.find({board_.value(vfg, 2819), reg});
-      return it == entries_.end() ? 0 : it->second;
-    };
-  }
-
-  // Puts entry `index` in use with the given registers.
-  void entry(uint32_t index, const std::vector<std::pair<uint32_t, uint32_t>>& regs) {
-    entries_[{index, 1426}] = 1;
-    for (const auto& [reg, value] : regs) entries_[{index, reg}] = value;
-  }
-
-  std::vector<std::string> draw_lines() { return split_lines(render(draw_timing_sequencer, 1)); }
-
-  FakeBoard& board_ = FakeBoard::reset(1);
-  std::map<std::pair<uint32_t, uint32_t>, uint32_t> entries_;  // (index, register) -> value
-};
-
-const std::vector<std::string> kSummaryReads = {"peek 0 2812", "peek 0 2813", "peek 0 2814",
-                                                "peek 0 2815", "peek 0 2816", "peek 0 2818"};
-const std::vector<std::string> kEntryReads = {
-    "peek 0 2822", "peek 0 2823", "peek 0 2824", "peek 0 2825", "peek 0 2827",
-    "peek 0 2826", "peek 0 2821", "peek 0 2829", "peek 0 2828", "peek 0 2820"};
-
-TEST_F(TimingSequencer, CollapsedAccessesNothing) {
-  EXPECT_EQ(render(draw_timing_sequencer, 0), "TimingSequencer\n^--------------\n\n");
-  EXPECT_TRUE(board_.log().empty());
-}
-
-TEST_F(TimingSequencer, NoEntryInUseWalksAllIndicesAndLeaves255Selected) {
-  EXPECT_EQ(render(draw_timing_sequencer, 1),
-            "TimingSequencer\n"
-            "^--------------------------\n"
-            "RunLevel                  : IDLE\n"
-            "CT default state          : 0x0\n"
-            "Trigger                   : TRIG\n"
+// The width is shown in the first of s, ms, us, ns that gives more than 1 (exactly 1 goes down
+// a unit), "Unknown" when even ns do not; a count is 100 ns, 100 us, 100 ms or (any other time
+// base) 100 s. The CT bits are whole register values shifted into place, unmasked; the flags
+// are TERM | EOS << 1 of whole values; out-of-table values read "Unknown" (the flags nothing).
+TEST(TimingSequencer, SummaryAndRowsAtTheEdgesAndAccessOrder) {
+  // Entry registers (1426, 2820 to 2829) answer for the entry selected in 2819.
+  std::map<std::pair<uint32_t, uint32_t>, uint32_t> entries;  // (index, register) -> value
+  FakeBoard& board = FakeBoard::reset(1);
+  board.on_peek = [&](int vfg, uint32_t reg) -> std::optional<uint32_t> {
+    if (reg != 1426 && (reg < 2820 || reg > 2829)) return std::nullopt;
+    return entries[{board.value(vfg, 2819), reg}];
+  };
+  const auto entry = [&](uint32_t index, std::vector<std::pair<uint32_t, uint32_t>> regs) {
+    entries[{index, 1426}] = 1;
+    for (const auto& [reg, value] : regs) entries[{index, reg}] = value;
+  };
+  board.set(2812, 5);
+  board.set(2813, 0x80000001);
+  board.set(2815, 2);
+  board.set(2816, 0x80000000);
+  board.set(2818, 4);
+  const uint32_t widths[][2] = {
+      {0, 0},     {10, 0},    {11, 0}, {10000000, 0}, {10000001, 0},
+      {10000, 1}, {10001, 1}, {10, 2}, {1, 3},        {4294967295, 4294967295}};
+  for (uint32_t i = 0; i < 10; ++i) entry(i, {{2826, widths[i][0]}, {2821, widths[i][1]}});
+  entry(20, {{2826, 1}, {2827, 4}, {2828, 3}, {2822, 0xFFFFFFFF}, {2825, 0x80000000}});
+  entry(21, {{2826, 1}, {2827, 5}, {2829, 2}, {2823, 0x80000001}, {2825, 0x20000000}});
+  entry(255, {{2826, 1}, {2827, 6}, {2828, 2}, {2824, 1}, {2820, 0xFFFFFFFF}});
+  render(draw_timing_sequencer, 0);
+  EXPECT_TRUE(board.log().empty());
+  const std::string text = render(draw_timing_sequencer, 1);
+  EXPECT_EQ(text.substr(text.find("RunLevel")),
+            "RunLevel                  : Unknown\n"
+            "CT default state          : 0x80000009\n"
+            "Trigger                   : Unknown\n"
             "\n"
             "       Index       State   Condition         Width       Flags        Next\n"
             "       -------------------------------------------------------------------\n"
+            "           0           0   IMMEDIATE     Unknown                       0\n"
+            "           1           0   IMMEDIATE        1000ns                       0\n"
+            "           2           0   IMMEDIATE         1.1us                       0\n"
+            "           3           0   IMMEDIATE        1000ms                       0\n"
+            "           4           0   IMMEDIATE           1s                        0\n"
+            "           5           0   IMMEDIATE        1000ms                       0\n"
+            "           6           0   IMMEDIATE      1.0001s                        0\n"
+            "           7           0   IMMEDIATE        1000ms                       0\n"
+            "           8           0   IMMEDIATE         100s                        0\n"
+            "           9           0   IMMEDIATE 4.29497e+11s                        0\n"
+            "          20  4294967295        LOW          100ns  {EOS,TERM}           0\n"
+            "          21           2        TOG          100ns                       0\n"
+            "         255           4     Unknown         100ns       {EOS}  4294967295\n"
             "\n");
-  std::vector<std::string> expected = kSummaryReads;
-  for (int i = 0; i < 256; ++i) {
-    expected.push_back("poke 0 2819 " + std::to_string(i));
-    expected.push_back("peek 0 1426");
+  // The summary, then each index selected and its in-use flag read; an entry in use is read
+  // in the board's fixed order right after its flag.
+  std::vector<std::string> expected;
+  for (uint32_t reg : {2812, 2813, 2814, 2815, 2816, 2818}) {
+    expected.push_back("peek 0 " + std::to_string(reg));
   }
-  EXPECT_EQ(board_.log(), expected);
-  EXPECT_EQ(board_.value(0, 2819), 255u);
-}
-
-TEST_F(TimingSequencer, ExpandedPanelWholeTextAndAccessOrder) {
-  board_.set(2812, 3);
-  board_.set(2814, 1);
-  board_.set(2816, 1);
-  board_.set(2818, 2);
-  entry(0, {{2822, 1}, {2827, 0}, {2826, 10000001}, {2821, 0}, {2828, 1}, {2820, 7}});
-  entry(7, {{2822, 1},
-            {2823, 1},
-            {2824, 1},
-            {2825, 1},
-            {2827, 4},
-            {2826, 11},
-            {2829, 1},
-            {2828, 1},
-            {2820, 255}});
-  entry(255, {{2827, 9}});
-  EXPECT_EQ(render(draw_timing_sequencer, 1),
-            "TimingSequencer\n"
-            "^--------------------------\n"
-            "RunLevel                  : ABORT_EOS\n"
-            "CT default state          : 0xa\n"
-            "Trigger                   : ENC_B\n"
-            "\n"
-            "       Index       State   Condition         Width       Flags        Next\n"
-            "       -------------------------------------------------------------------\n"
-            "           0           1   IMMEDIATE           1s       {TERM}           7\n"
-            "           7          15        LOW          1.1us  {EOS,TERM}         255\n"
-            "         255           0     Unknown     Unknown                       0\n"
-            "\n");
-
-  std::vector<std::string> expected = kSummaryReads;
-  for (int i = 0; i < 256; ++i) {
-    expected.push_back("poke 0 2819 " + std::to_string(i));
-    expected.push_back("peek 0 1426");
-    if (i == 0 || i == 7 || i == 255)
-      expected.insert(expected.end(), kEntryReads.begin(), kEntryReads.end());
-  }
-  EXPECT_EQ(board_.log(), expected);
-}
-
-struct WidthCase {
-  uint32_t count, time_base;
-  const char* cell;
-};
-
-void PrintTo(const WidthCase& c, std::ostream* out) {
-  *out << c.count << " counts at time base " << c.time_base;
-}
-
-class Widths : public TimingSequencer, public ::testing::WithParamInterface<WidthCase> {};
-
-TEST_P(Widths, FirstUnitAboveOne) {
-  const WidthCase& c = GetParam();
-  entry(3, {{2826, c.count}, {2821, c.time_base}, {2820, 42}});
-  const std::string row = draw_lines()[8];
-  const std::string cell = c.cell;
-  EXPECT_EQ(row.substr(36, cell.size()), cell);
-  // The flags and next cells follow the width cell at once, wherever it ends.
-  EXPECT_EQ(row.substr(36 + cell.size()), "                      42");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    CountsAndTimeBases, Widths,
-    ::testing::Values(
-        WidthCase{0, 0, "     Unknown"}, WidthCase{0, 3, "     Unknown"},
-        WidthCase{1, 0, "         100ns"}, WidthCase{10, 0, "        1000ns"},
-        WidthCase{11, 0, "         1.1us"}, WidthCase{25, 0, "         2.5us"},
-        WidthCase{9999999, 0, "        1000ms"}, WidthCase{10000000, 0, "        1000ms"},
-        WidthCase{10000001, 0, "           1s "}, WidthCase{4294967295, 0, "     429.497s "},
-        WidthCase{10, 1, "           1ms"}, WidthCase{123, 1, "        12.3ms"},
-        WidthCase{10000, 1, "        1000ms"}, WidthCase{10001, 1, "      1.0001s "},
-        WidthCase{5, 2, "         500ms"}, WidthCase{10, 2, "        1000ms"},
-        WidthCase{1, 3, "         100s "}, WidthCase{10, 3, "        1000s "},
-        WidthCase{1, 7, "         100s "}, WidthCase{4294967295, 4294967295, " 4.29497e+11s "}));
-
-TEST_F(TimingSequencer, FlagsTexts) {
-  struct Case {
-    uint32_t term, eos;
-    const char* cell;
-  };
-  for (const Case& c :
-       {Case{0, 0, "            "}, Case{1, 0, "      {TERM}"}, Case{0, 1, "       {EOS}"},
-        Case{1, 1, "  {EOS,TERM}"}, Case{3, 0, "  {EOS,TERM}"}, Case{2, 0, "       {EOS}"},
-        Case{4, 0, "            "}, Case{0, 2, "            "},
-        Case{0xFFFFFFFF, 0xFFFFFFFF, "            "}}) {
-    entries_.clear();
-    entry(0, {{2828, c.term}, {2829, c.eos}, {2826, 1}});
-    EXPECT_EQ(draw_lines()[8].substr(50, 12), c.cell) << c.term << " " << c.eos;
-  }
-}
-
-TEST_F(TimingSequencer, CtStatesShiftWholeValuesUnmasked) {
-  struct Case {
-    uint32_t bits[4];
-    const char* hex;
-    const char* decimal;
-  };
-  for (const Case& c :
-       {Case{{0, 0, 0, 0}, "0", "0"}, Case{{0, 1, 0, 1}, "a", "10"}, Case{{1, 1, 1, 1}, "f", "15"},
-        Case{{0, 0, 2, 0}, "8", "8"}, Case{{0xFFFFFFFF, 0, 0, 0}, "ffffffff", "4294967295"},
-        Case{{0, 0, 0, 0x80000000}, "0", "0"}, Case{{0, 0x80000001, 0, 0x20000000}, "2", "2"}}) {
-    entries_.clear();
-    for (uint32_t bit = 0; bit < 4; ++bit) {
-      board_.set(2813 + bit, c.bits[bit]);
-      entries_[{0, 2822 + bit}] = c.bits[bit];
+  for (uint32_t index = 0; index < 256; ++index) {
+    expected.insert(expected.end(), {"poke 0 2819 " + std::to_string(index), "peek 0 1426"});
+    if (!entries[{index, 1426}]) continue;
+    for (uint32_t reg : {2822, 2823, 2824, 2825, 2827, 2826, 2821, 2829, 2828, 2820}) {
+      expected.push_back("peek 0 " + std::to_string(reg));
     }
-    entry(0, {{2826, 1}});
-    const auto lines = draw_lines();
-    EXPECT_EQ(lines[3], std::string("CT default state          : 0x") + c.hex);
-    EXPECT_EQ(lines[8].substr(12, 12), std::string(12 - strlen(c.decimal), ' ') + c.decimal);
   }
-}
-
-TEST_F(TimingSequencer, EnumerationTexts) {
-  struct Case {
-    uint32_t run_level, trigger, condition;
-    const char* run_level_text;
-    const char* trigger_text;
-    const char* condition_cell;
-  };
-  for (const Case& c :
-       {Case{4, 3, 5, "ABORT_NOW", "ENC_Q", "        TOG "},
-        Case{5, 4, 6, "Unknown", "Unknown", "     Unknown"},
-        Case{1, 1, 1, "RUN", "ENC_A", "        RISE"},
-        Case{0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, "Unknown", "Unknown", "     Unknown"}}) {
-    entries_.clear();
-    board_.set(2812, c.run_level);
-    board_.set(2818, c.trigger);
-    entry(0, {{2827, c.condition}, {2826, 1}});
-    const auto lines = draw_lines();
-    EXPECT_EQ(lines[2], std::string("RunLevel                  : ") + c.run_level_text);
-    EXPECT_EQ(lines[4], std::string("Trigger                   : ") + c.trigger_text);
-    EXPECT_EQ(lines[8].substr(24, 12), c.condition_cell);
-  }
+  EXPECT_EQ(board.log(), expected);
 }
 
 }  // namespace
-}  // namespace boardstat
+}  // namespace boardstat::testing
