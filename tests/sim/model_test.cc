@@ -15,25 +15,23 @@ TEST(Model, WindowsFollowTheLastSelectorWrites) {
       "seq 0 1426 1\nseq 1 2829 6\nseq 1 2820 0\nseq 255 2826 250\n");
   VfgModel& vfg = *v.model;
   EXPECT_EQ(vfg.peek(2881), 5u);  // the described selectors 2 0 0
-  struct Router {
-    uint32_t table, column, row, expected;
-  };
-  for (const Router& c : {Router{1, 7, 9, 17}, Router{1, 9, 7, 0}, Router{9, 7, 1, 0},
-                          Router{0, 0, 0, 3}, Router{0xffffffff, 0xffffffff, 0xffffffff, 0}}) {
-    vfg.poke(2880, c.table);
-    vfg.poke(2879, c.column);
-    vfg.poke(2878, c.row);
-    EXPECT_EQ(vfg.peek(2881), c.expected) << c.table << " " << c.column << " " << c.row;
+  // Table, column, row and the value read.
+  const uint32_t router[][4] = {
+      {1, 7, 9, 17}, {1, 9, 7, 0}, {9, 7, 1, 0}, {0, 0, 0, 3}, {~0u, ~0u, ~0u, 0}};
+  for (const auto& c : router) {
+    vfg.poke(2880, c[0]);
+    vfg.poke(2879, c[1]);
+    vfg.poke(2878, c[2]);
+    EXPECT_EQ(vfg.peek(2881), c[3]) << c[0] << " " << c[1] << " " << c[2];
   }
   vfg.poke(2881, 99);  // computed: the write changes nothing
   EXPECT_EQ(vfg.peek(2881), 0u);
-  struct Seq {
-    uint32_t index, id, expected;
-  };
-  for (const Seq& c : {Seq{0, 1426, 1}, Seq{0, 2829, 0}, Seq{1, 2829, 6}, Seq{1, 1426, 0},
-                       Seq{255, 2826, 250}, Seq{256, 2826, 0}, Seq{0xffffffff, 1426, 0}}) {
-    vfg.poke(2819, c.index);
-    EXPECT_EQ(vfg.peek(c.id), c.expected) << c.index << " " << c.id;
+  // Index, register and the value read.
+  const uint32_t seq[][3] = {{0, 1426, 1},     {0, 2829, 0},   {1, 2829, 6},  {1, 1426, 0},
+                             {255, 2826, 250}, {256, 2826, 0}, {~0u, 1426, 0}};
+  for (const auto& c : seq) {
+    vfg.poke(2819, c[0]);
+    EXPECT_EQ(vfg.peek(c[1]), c[2]) << c[0] << " " << c[1];
   }
 }
 
