@@ -6,123 +6,72 @@
 namespace boardsim {
 namespace {
 
-using testing::kMillisecond;
 using testing::kSecond;
-using testing::ManualClock;
-using testing::parse_valid;
+using testing::TestVfg;
 
-class Model : public ::testing::Test {
- protected:
-  void SetUp() override { clock.set(5 * kSecond); }  // the VFG opens at a time other than 0
-  VfgModel open(std::string_view text) {
-    board = parse_valid(text);
-    return VfgModel(board.vfgs.at(0), clock);
+TEST(Model, WindowsFollowTheLastSelectorWrites) {
+  TestVfg v(
+      "vfg\nreg 2880 2\nrouter 1 7 9 17\nrouter 2 0 0 5\nrouter 0 0 0 3\n"
+      "seq 0 1426 1\nseq 1 2829 6\nseq 1 2820 0\nseq 255 2826 250\n");
+  VfgModel& vfg = *v.model;
+  EXPECT_EQ(vfg.peek(2881), 5u);  // the described selectors 2 0 0
+  // Table, column, row and the value read.
+  const uint32_t router[][4] = {
+      {1, 7, 9, 17}, {1, 9, 7, 0}, {9, 7, 1, 0}, {0, 0, 0, 3}, {~0u, ~0u, ~0u, 0}};
+  for (const auto& c : router) {
+    vfg.poke(2880, c[0]);
+    vfg.poke(2879, c[1]);
+    vfg.poke(2878, c[2]);
+    EXPECT_EQ(vfg.peek(2881), c[3]) << c[0] << " " << c[1] << " " << c[2];
   }
-  ManualClock clock;
-  BoardDescription board;
-};
-
-TEST_F(Model, PlainRegistersReadTheirValueUntilWritten) {
-  VfgModel vfg = open("vfg\nreg 2854 7\nreg 0xffffffff 3\n");
-  EXPECT_EQ(vfg.peek(2854), 7u);
-  EXPECT_EQ(vfg.peek(0xffffffff), 3u);
-  EXPECT_EQ(vfg.peek(2855), 0u);  // never named
-  vfg.poke(2854, 1);
-  vfg.poke(2855, 0xdeadbeef);
-  vfg.poke(0, 9);
-  clock.advance(kSecond);
-  EXPECT_EQ(vfg.peek(2854), 1u);
-  EXPECT_EQ(vfg.peek(2855), 0xdeadbeefu);
-  EXPECT_EQ(vfg.peek(0), 9u);
-}
-
-TEST_F(Model, RouterWindowFollowsTheLastSelectorWrites) {
-  VfgModel vfg = open("vfg\nrouter 1 7 9 17\nrouter 2 0 0 5\nrouter 0 0 0 3\nreg 2880 2\n");
-  EXPECT_EQ(vfg.peek(2881), 5u);  // described selectors 2 0 0 until written
-  struct Case {
-    uint32_t table, column, row, expected;
-  };
-  for (const Case& c : {Case{1, 7, 9, 17}, Case{1, 9, 7, 0}, Case{2, 0, 0, 5}, Case{0, 0, 0, 3},
-                        Case{3, 0, 0, 0}, Case{0xffffffff, 0xffffffff, 0xffffffff, 0}}) {
-    vfg.poke(2880, c.table);
-    vfg.poke(2879, c.column);
-    vfg.poke(2878, c.row);
-    EXPECT_EQ(vfg.peek(2881), c.expected) << c.table << " " << c.column << " " << c.row;
-  }
-  vfg.poke(2881, 99);  // the data register is read-only
+  vfg.poke(2881, 99);  // computed: the write changes nothing
   EXPECT_EQ(vfg.peek(2881), 0u);
-}
-
-TEST_F(Model, SequencerWindowFollowsTheIndexRegister) {
-  VfgModel vfg = open(
-      "vfg\nseq 0 1426 1\nseq 0 2820 1\nseq 1 1426 1\nseq 1 2829 1\nseq 1 2820 0\n"
-      "seq 255 2826 250\n");
-  struct Case {
-    uint32_t index, id, expected;
-  };
-  for (const Case& c :
-       {Case{0, 1426, 1}, Case{0, 2820, 1}, Case{0, 2829, 0}, Case{1, 2829, 1}, Case{1, 2820, 0},
-        Case{2, 1426, 0}, Case{255, 2826, 250}, Case{256, 2826, 0}, Case{0xffffffff, 1426, 0}}) {
-    vfg.poke(2819, c.index);
-    EXPECT_EQ(vfg.peek(c.id), c.expected) << c.index << " " << c.id;
+  // Index, register and the value read.
+  const uint32_t seq[][3] = {{0, 1426, 1},     {0, 2829, 0},   {1, 2829, 6},  {1, 1426, 0},
+                             {255, 2826, 250}, {256, 2826, 0}, {~0u, 1426, 0}};
+  for (const auto& c : seq) {
+    vfg.poke(2819, c[0]);
+    EXPECT_EQ(vfg.peek(c[1]), c[2]) << c[0] << " " << c[1];
   }
 }
 
-TEST_F(Model, CountersCountWholeEventsSinceOpenAndOnFromAWrite) {
-  VfgModel vfg = open("vfg\ncounter 1420 30\n");
-  EXPECT_EQ(vfg.peek(1420), 0u);
-  clock.advance(kSecond / 30);  // 30 events take 1 s; the first 1/30 s rounded up
-  EXPECT_EQ(vfg.peek(1420), 0u);
-  clock.advance(1);
-  EXPECT_EQ(vfg.peek(1420), 1u);
-  clock.advance(10 * kSecond);
-  EXPECT_EQ(vfg.peek(1420), 301u);
-  vfg.poke(1420, 1000);
-  EXPECT_EQ(vfg.peek(1420), 1000u);
-  clock.advance(100 * kMillisecond);
-  EXPECT_EQ(vfg.peek(1420), 1003u);
-}
-
-TEST_F(Model, CountersWrapAt32Bits) {
-  VfgModel vfg = open("vfg\ncounter 7 4294967295\nreg 7 5\n");
-  clock.advance(kSecond);
-  EXPECT_EQ(vfg.peek(7), 4u);  // 5 + 2^32 - 1
-  clock.advance(kSecond / 2);
-  EXPECT_EQ(vfg.peek(7), static_cast<uint32_t>(5 + 6442450942ull));  // 1.5 s, rounded down
-}
-
-TEST(Counted, WrapsWithoutOverflowForAnyElapsedTime) {
-  struct Case {
-    Picoseconds elapsed;
-    uint32_t rate;
+TEST(Model, CountersCountWholeEventsFromTheOpenOrTheLastWriteAndWrap) {
+  TestVfg v("vfg\ncounter 1420 30\ncounter 7 4294967295\nreg 7 5\n", 5 * kSecond);
+  VfgModel& vfg = *v.model;
+  struct Step {
+    Picoseconds advance;
+    uint32_t id;
+    int64_t write;  // -1: none
     uint32_t expected;
   };
-  const Picoseconds huge = ~Picoseconds{0};
-  for (const Case& c :
-       {Case{0, 4294967295u, 0}, Case{kSecond, 4294967295u, 4294967295u},
-        Case{2 * kSecond, 4294967295u, 4294967294u}, Case{kSecond - 1, 1, 0},
-        Case{4294967296 * kSecond, 1, 0}, Case{4294967297 * kSecond + kSecond / 2, 2, 3},
-        Case{huge, 1, static_cast<uint32_t>(huge / kSecond)}}) {
-    EXPECT_EQ(counted(c.elapsed, c.rate), c.expected);
+  for (const Step& s : {Step{0, 1420, -1, 0}, Step{kSecond / 30, 1420, -1, 0}, Step{1, 1420, -1, 1},
+                        Step{kSecond, 1420, -1, 31},
+                        Step{0, 7, -1, 143165580},  // 5 + (2^32 - 1) x 1.033 s, modulo 2^32
+                        Step{0, 1420, 1000, 1000}, Step{kSecond / 10, 1420, -1, 1003},
+                        Step{0, 7, 0xfffffffe, 0xfffffffe}, Step{kSecond / 2, 7, -1, 0x7ffffffd},
+                        Step{4294967296 * kSecond, 1420, -1, 1018},  // 30 x 2^32 more
+                        Step{Picoseconds{1} << 127, 7, -1, 0x6b4aeebb}}) {
+    v.clock.t += s.advance;
+    if (s.write >= 0) vfg.poke(s.id, static_cast<uint32_t>(s.write));
+    EXPECT_EQ(vfg.peek(s.id), s.expected) << s.id << " at " << static_cast<double>(v.clock.t);
   }
 }
 
-TEST_F(Model, WritesToAClearingRegisterZeroItsLatches) {
-  VfgModel vfg = open(
-      "vfg\nreg 2714 1\nreg 2716 1\nclears 2676 2714 2676 2716\nreg 1921 1\n"
-      "counter 1918 10\nclears 1400 1918\n");
-  vfg.poke(2676, 0x55);  // also names itself: the written value wins
+TEST(Model, WritesToAClearingRegisterZeroItsLatches) {
+  TestVfg v(
+      "vfg\nreg 2714 1\nreg 2716 1\nreg 1921 1\nclears 2676 2714 2676 2716\nclears 2714 1921\n"
+      "counter 1918 10\nreg 1918 7\nclears 1400 1918\n");
+  VfgModel& vfg = *v.model;
+  vfg.poke(2676, 0x55);
   EXPECT_EQ(vfg.peek(2714), 0u);
   EXPECT_EQ(vfg.peek(2716), 0u);
-  EXPECT_EQ(vfg.peek(2676), 0x55u);
-  EXPECT_EQ(vfg.peek(1921), 1u);  // not in any list
-  clock.advance(kSecond);
-  vfg.poke(1400, 0);
-  EXPECT_EQ(vfg.peek(1918), 0u);  // a cleared counter counts on from 0
-  clock.advance(kSecond);
-  EXPECT_EQ(vfg.peek(1918), 10u);
-  vfg.poke(2714, 1);  // latches again; clearing only happens on the next write of 2676
-  EXPECT_EQ(vfg.peek(2714), 1u);
+  EXPECT_EQ(vfg.peek(2676), 0x55u);  // names itself: the written value wins
+  EXPECT_EQ(vfg.peek(1921), 1u);     // zeroing 2714 is no write of 2714
+  v.clock.t += kSecond;
+  vfg.poke(1400, 3);
+  EXPECT_EQ(vfg.peek(1918), 0u);
+  v.clock.t += kSecond;
+  EXPECT_EQ(vfg.peek(1918), 10u);  // a cleared counter counts on from 0
 }
 
 }  // namespace
