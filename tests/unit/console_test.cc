@@ -61,7 +61,7 @@ TEST(Keys, ChangeVfgAndPanelsAsTheKeyTableSays) {
            {1, "LRABPTIO", 0, {1, 1, 1, 1, 1, 1, 1, 1}},
            {1, "lLrRaAbBpPtTiIoO", 0, {}},
            {1, "+=-_", 0, {}},
-           {3, "+++=+", 2, {}},
+           {3, "+++=", 2, {}},
            {3, "++--_-", 0, {}},
            {2, "a+t", 1, {0, 0, 1, 0, 0, 1, 0, 0}},
            {2, "\033[A", 0, {0, 0, 1, 0, 0, 0, 0, 0}},  // an arrow key: its A toggles a panel
