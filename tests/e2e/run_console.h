@@ -18,19 +18,16 @@ struct ConsoleRun {
   std::vector<std::string> screens() const;
 };
 
-/// Runs boardstat with `keys` as standard input. `description` is written to a file that
-/// BOARDSIM_CONFIG names; an empty one leaves the variable unset (the built-in board).
-ConsoleRun run_console(const std::string& keys, const std::string& description);
+/// Runs boardstat with `keys` as standard input, or with the output of the shell command
+/// `feeder` when there is one (keys with pauses between them). `description` is written to the
+/// file that BOARDSIM_CONFIG names; an empty one means the built-in board, one that starts with
+/// '/' is the path of the file to use.
+ConsoleRun run_console(const std::string& keys, const std::string& description,
+                       const std::string& feeder = "");
 
-/// Runs boardstat on an existing description file.
-ConsoleRun run_console_on_file(const std::string& keys, const std::string& description_path);
-
-/// Runs boardstat on the built-in board with the output of the shell command `feeder` as
-/// standard input, so that keys can arrive with pauses between them.
-ConsoleRun run_console_fed_by(const std::string& feeder);
-
-/// The clear sequence the console writes before every screen.
-inline constexpr char kClearSequence[] = "\033[H\033[2J\033[3J";
+inline ConsoleRun run_console_fed_by(const std::string& feeder) {
+  return run_console("", "", feeder);
+}
 
 }  // namespace boardstat::testing
 

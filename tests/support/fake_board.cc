@@ -7,18 +7,13 @@ namespace {
 
 FakeBoard g_board;
 
-int index_of(KvHandle vfg) {
-  return static_cast<int>(reinterpret_cast<uintptr_t>(vfg)) - 1;
-}
-
 }  // namespace
 
 FakeBoard& FakeBoard::reset(int vfg_count, int open_fails_at) {
+  g_board = FakeBoard();
   g_board.vfg_count_ = vfg_count;
   g_board.open_fails_at_ = open_fails_at;
-  g_board.registers_.assign(static_cast<size_t>(vfg_count > 0 ? vfg_count : 0), {});
-  g_board.log_.clear();
-  g_board.on_peek = nullptr;
+  g_board.registers_.resize(static_cast<size_t>(std::max(vfg_count, 0)));
   return g_board;
 }
 
@@ -59,43 +54,43 @@ int32_t FakeBoard::open(LmBrdEntry* entry, KvHandle* handle) {
   return 0;
 }
 
+// The VFG of a handle that LmBrdOpen gave.
+int FakeBoard::index_of(KvHandle vfg) const {
+  const int index = static_cast<int>(reinterpret_cast<uintptr_t>(vfg)) - 1;
+  if (index < 0 || index >= vfg_count_) throw std::logic_error("access on a handle never opened");
+  return index;
+}
+
 uint32_t FakeBoard::peek(KvHandle vfg, uint32_t reg) {
   const int index = index_of(vfg);
-  if (index < 0 || index >= vfg_count_) throw std::logic_error("peek on a handle never opened");
   log_.push_back("peek " + std::to_string(index) + " " + std::to_string(reg));
-  if (on_peek) {
-    if (const auto overridden = on_peek(index, reg)) return *overridden;
-  }
-  return value(index, reg);
+  const auto overridden = on_peek ? on_peek(index, reg) : std::nullopt;
+  return overridden ? *overridden : value(index, reg);
 }
 
 void FakeBoard::poke(KvHandle vfg, uint32_t reg, uint32_t value) {
   const int index = index_of(vfg);
-  if (index < 0 || index >= vfg_count_) throw std::logic_error("poke on a handle never opened");
   log_.push_back("poke " + std::to_string(index) + " " + std::to_string(reg) + " " +
                  std::to_string(value));
-  registers_[static_cast<size_t>(index)][reg] = value;
+  set(index, reg, value);
 }
 
 }  // namespace boardstat::testing
 
+using boardstat::testing::FakeBoard;
+
 extern "C" {
-
 int32_t LmSysBrdFind(uint32_t family, uint32_t index, LmBrdEntry* entry) {
-  return boardstat::testing::FakeBoard::get().find(family, index, entry);
+  return FakeBoard::get().find(family, index, entry);
 }
-
 int32_t LmBrdOpen(LmBrdEntry* entry, KvHandle* handle, uint32_t /*option*/) {
-  return boardstat::testing::FakeBoard::get().open(entry, handle);
+  return FakeBoard::get().open(entry, handle);
 }
-
 uint32_t KvRegPeek(KvHandle vfg, uint32_t reg) {
-  return boardstat::testing::FakeBoard::get().peek(vfg, reg);
+  return FakeBoard::get().peek(vfg, reg);
 }
-
 int32_t KvRegPoke(KvHandle vfg, uint32_t reg, uint32_t value) {
-  boardstat::testing::FakeBoard::get().poke(vfg, reg, value);
+  FakeBoard::get().poke(vfg, reg, value);
   return 0;
 }
-
 }  // extern "C"

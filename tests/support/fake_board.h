@@ -6,6 +6,7 @@
 
 #include <stdint.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <string>
@@ -48,6 +49,7 @@ class FakeBoard {
   void poke(KvHandle vfg, uint32_t reg, uint32_t value);
 
  private:
+  int index_of(KvHandle vfg) const;
   int vfg_count_ = 1;
   int open_fails_at_ = -1;
   std::vector<std::unordered_map<uint32_t, uint32_t>> registers_;
