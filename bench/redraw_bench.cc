@@ -2,6 +2,8 @@
 // same text alone, and the cost of clearing the screen. Standard output is a pipe (drained by a
 // thread) while a benchmark runs, as when the console's output is piped.
 #include <benchmark/benchmark.h>
+#include <pthread.h>
+#include <sched.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -40,6 +42,39 @@ void operator delete(void* p, size_t) noexcept {
 
 namespace {
 
+void pin_to(int cpu) {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  CPU_SET(cpu, &set);
+  pthread_setaffinity_np(pthread_self(), sizeof set, &set);
+}
+
+// Where the console and the reader of its pipe run. REDRAW_BENCH_READER: "same" (the default)
+// puts both on one processor, which gives steady figures on a busy machine; "other" puts the
+// reader on another processor; "free" leaves both to the scheduler.
+struct Placement {
+  int writer = -1;
+  int reader = -1;
+};
+
+Placement reader_placement() {
+  const char* choice = getenv("REDRAW_BENCH_READER");
+  const std::string mode = choice != nullptr ? choice : "same";
+  if (mode == "free") return {};
+  const int cpu = sched_getcpu();
+  if (cpu < 0) return {};
+  if (mode == "other") {
+    cpu_set_t allowed;
+    if (sched_getaffinity(0, sizeof allowed, &allowed) == 0) {
+      for (int other = 0; other < CPU_SETSIZE; ++other) {
+        if (other != cpu && CPU_ISSET(other, &allowed)) return {cpu, other};
+      }
+    }
+    return {};
+  }
+  return {cpu, cpu};
+}
+
 // While alive, file descriptor 1 is the write end of a pipe that a thread empties.
 class StdoutIntoPipe {
  public:
@@ -52,7 +87,11 @@ class StdoutIntoPipe {
     dup2(fds[1], STDOUT_FILENO);
     close(fds[1]);
     read_end_ = fds[0];
-    drain_ = std::thread([fd = read_end_] {
+    sched_getaffinity(0, sizeof saved_affinity_, &saved_affinity_);
+    const Placement placement = reader_placement();
+    if (placement.writer >= 0) pin_to(placement.writer);
+    drain_ = std::thread([fd = read_end_, cpu = placement.reader] {
+      if (cpu >= 0) pin_to(cpu);
       static char buffer[65536];
       while (read(fd, buffer, sizeof buffer) > 0) {
       }
@@ -65,12 +104,14 @@ class StdoutIntoPipe {
     close(saved_);
     drain_.join();
     close(read_end_);
+    sched_setaffinity(0, sizeof saved_affinity_, &saved_affinity_);
   }
 
  private:
   int saved_ = -1;
   int read_end_ = -1;
   std::thread drain_;
+  cpu_set_t saved_affinity_;
 };
 
 // Counts what the console asks of its stream: characters and flushes.
