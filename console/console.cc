@@ -94,7 +94,14 @@ int run_console(ConsoleState& state, Terminal& terminal, std::ostream& out) {
   }
 }
 
+void unshare_standard_output() {
+  // The start-up messages are written with printf and flushed at once, before std::cout is
+  // first used, so the two never interleave.
+  std::ios_base::sync_with_stdio(false);
+}
+
 int console_main() {
+  unshare_standard_output();
   ConsoleState state;
   if (!discover_vfgs(state)) return -1;
   const auto terminal = open_console_terminal();

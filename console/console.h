@@ -45,6 +45,11 @@ KeyAction handle_key(ConsoleState& state, int key);
 /// the last screen).
 int run_console(ConsoleState& state, Terminal& terminal, std::ostream& out);
 
+/// Gives standard output's C++ stream a buffer of its own instead of handing every character
+/// to C stdio on its way out. Lines still reach the console one write each, at the flush that
+/// ends them. Call before anything is written to std::cout.
+void unshare_standard_output();
+
 /// The whole program: discovery, then the loop on this process's terminal. Returns the exit
 /// status: 0, or -1 when start-up failed.
 int console_main();

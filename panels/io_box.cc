@@ -1,7 +1,7 @@
 // I/O box: the raw inputs of the Torvel IO box and the routing of trigger, encoders, CC outputs and
 // LED.
 #include <iterator>
-#include <string>
+#include <string_view>
 
 #include "display/format.h"
 #include "display/panel_frame.h"
@@ -97,13 +97,26 @@ constexpr InputGroup kInputGroups[] = {
     {52, "BOX_IN_OPT_"},
 };
 
-std::string input_source(uint32_t value, InputColumn column) {
-  if (value < std::size(kInputSources)) return std::string(kInputSources[value].text[column]);
-  for (const InputGroup& group : kInputGroups) {
-    const uint32_t number = value - group.first;  // wraps for values below the group
-    if (number < kInputsPerGroup) return std::string(group.prefix) + std::to_string(number);
+// The value line of an input source selector, written straight to the stream: a named row, a
+// box input line by its number, or "Unknown".
+void input_source_line(std::ostream& out, std::string_view name, uint32_t value,
+                       InputColumn column) {
+  write_label(out, name);
+  if (value < std::size(kInputSources)) {
+    out << kInputSources[value].text[column];
+  } else {
+    std::string_view text = kUnknown;
+    for (const InputGroup& group : kInputGroups) {
+      const uint32_t number = value - group.first;  // wraps for values below the group
+      if (number < kInputsPerGroup) {
+        out << group.prefix << number;
+        text = {};
+        break;
+      }
+    }
+    out << text;
   }
-  return std::string(kUnknown);
+  end_line(out);
 }
 
 constexpr std::string_view kOutputSourceTexts[] = {
@@ -177,7 +190,7 @@ void draw_io_box(std::ostream& out, KvHandle vfg, int expanded) {
   value_line(out, "TRIG VFG0", kLevel(read(kTrigVfg0)));
   value_line(out, "Scan Step", kLevel(read(kScanStep)));
   value_line(out, "SW Trig", kLevel(read(kSwTrig)));
-  value_line(out, "Trigger Source", input_source(read(kTriggerSource), kTriggerColumn));
+  input_source_line(out, "Trigger Source", read(kTriggerSource), kTriggerColumn);
   value_line(out, "Polarity", kPolarity(read(kTriggerPolarity)));
   highlighted_line(out, "Trigger", kLevel(read(kTriggerLevel)));
   end_line(out);
@@ -188,7 +201,7 @@ void draw_io_box(std::ostream& out, KvHandle vfg, int expanded) {
   value_line(out, "ENC_A DIF", kLevel(read(kEncADif)));
   value_line(out, "ENC_A VFG0", kLevel(read(kEncAVfg0)));
   value_line(out, "SW Encoder A", kLevel(read(kSwEncoderA)));
-  value_line(out, "Encoder A Source", input_source(read(kEncoderASource), kEncoderAColumn));
+  input_source_line(out, "Encoder A Source", read(kEncoderASource), kEncoderAColumn);
   value_line(out, "Polarity", kPolarity(read(kEncoderAPolarity)));
   highlighted_line(out, "Encoder A", kLevel(read(kEncoderALevel)));
   end_line(out);
@@ -199,7 +212,7 @@ void draw_io_box(std::ostream& out, KvHandle vfg, int expanded) {
   value_line(out, "ENC_B DIF", kLevel(read(kEncBDif)));
   value_line(out, "ENC_B VFG0", kLevel(read(kEncBVfg0)));
   value_line(out, "SW Encoder B", kLevel(read(kSwEncoderB)));
-  value_line(out, "Encoder B Source", input_source(read(kEncoderBSource), kEncoderBColumn));
+  input_source_line(out, "Encoder B Source", read(kEncoderBSource), kEncoderBColumn);
   value_line(out, "Polarity", kPolarity(read(kEncoderBPolarity)));
   highlighted_line(out, "Encoder B", kLevel(read(kEncoderBLevel)));
   end_line(out);

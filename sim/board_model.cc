@@ -31,14 +31,41 @@ uint32_t counted(Picoseconds elapsed, uint32_t per_second) {
   return whole + part;
 }
 
+namespace {
+
+// Router entries whose table, column and row are below these sit in a table of their own.
+constexpr uint32_t kNearTables = 4;
+constexpr uint32_t kNearColumns = 16;
+constexpr uint32_t kNearRows = 16;
+
+bool near_router_key(const RouterKey& key) {
+  return key.table < kNearTables && key.column < kNearColumns && key.row < kNearRows;
+}
+
+size_t near_router_index(const RouterKey& key) {
+  return (static_cast<size_t>(key.table) * kNearColumns + key.column) * kNearRows + key.row;
+}
+
+}  // namespace
+
 VfgModel::VfgModel(const VfgDescription& description, const Clock& clock)
-    : description_(description), clock_(clock), opened_(clock.now()) {
-  registers_.reserve(description.registers.size() + description.counters.size());
-  for (const auto& [id, value] : description.registers) registers_[id].value = value;
+    : description_(description),
+      clock_(clock),
+      opened_(clock.now()),
+      near_(kNearIds),
+      near_clears_(kNearIds, false),
+      near_router_(kNearTables * kNearColumns * kNearRows, 0) {
+  for (const auto& [id, value] : description.registers) slot(id).value = value;
+  counters_.reserve(description.counters.size());
   for (const auto& [id, rate] : description.counters) {
-    Register& r = registers_[id];
-    r.per_second = rate;
-    r.since = 0;
+    slot(id).counter = static_cast<int32_t>(counters_.size());
+    counters_.push_back(Counter{rate, 0});
+  }
+  for (const auto& [id, others] : description.clears) {
+    if (id < kNearIds) near_clears_[id] = true;
+  }
+  for (const auto& [key, value] : description.router) {
+    if (near_router_key(key)) near_router_[near_router_index(key)] = value;
   }
   if (!description.seq.empty()) {
     seq_.assign(kSeqEntries, std::array<uint32_t, kSeqSlots>{});
@@ -46,22 +73,41 @@ VfgModel::VfgModel(const VfgDescription& description, const Clock& clock)
   }
 }
 
+const VfgModel::Register* VfgModel::find(uint32_t id) const {
+  if (id < kNearIds) return &near_[id];
+  const auto it = far_.find(id);
+  return it == far_.end() ? nullptr : &it->second;
+}
+
+VfgModel::Register& VfgModel::slot(uint32_t id) {
+  return id < kNearIds ? near_[id] : far_[id];
+}
+
 uint32_t VfgModel::plain(uint32_t id) const {
-  const auto it = registers_.find(id);
-  if (it == registers_.end()) return 0;
-  const Register& r = it->second;
-  if (r.per_second == 0) return r.value;
-  return r.value + counted(board_time() - r.since, r.per_second);
+  const Register* r = find(id);
+  if (r == nullptr) return 0;
+  if (r->counter < 0) return r->value;
+  const Counter& c = counters_[static_cast<size_t>(r->counter)];
+  return r->value + counted(board_time() - c.since, c.per_second);
+}
+
+bool VfgModel::clears_others(uint32_t id) const {
+  if (id < kNearIds) return near_clears_[id];
+  return description_.clears.count(id) != 0;
+}
+
+uint32_t VfgModel::router_entry(uint32_t table, uint32_t column, uint32_t row) const {
+  const RouterKey key{table, column, row};
+  if (near_router_key(key)) return near_router_[near_router_index(key)];
+  const auto it = description_.router.find(key);
+  return it == description_.router.end() ? 0 : it->second;
 }
 
 uint32_t VfgModel::peek(uint32_t id) const {
   switch (id) {
-    case kRouterDataRegister: {
-      const RouterKey key{plain(kRouterTableRegister), plain(kRouterColumnRegister),
-                          plain(kRouterRowRegister)};
-      const auto it = description_.router.find(key);
-      return it == description_.router.end() ? 0 : it->second;
-    }
+    case kRouterDataRegister:
+      return router_entry(plain(kRouterTableRegister), plain(kRouterColumnRegister),
+                          plain(kRouterRowRegister));
     case kProbeBusyRegister:
       return measurement_.busy(board_time()) ? 1 : 0;
     case kProbeCountRegister:
@@ -80,16 +126,20 @@ uint32_t VfgModel::peek(uint32_t id) const {
 
 void VfgModel::store(uint32_t id, uint32_t value, Picoseconds now) {
   if (computed(id)) return;
-  Register& r = registers_[id];
+  Register& r = slot(id);
   r.value = value;
-  r.since = now;
+  if (r.counter >= 0) counters_[static_cast<size_t>(r.counter)].since = now;
 }
 
 void VfgModel::poke(uint32_t id, uint32_t value) {
-  const Picoseconds now = board_time();
-  const auto cleared = description_.clears.find(id);
-  if (cleared != description_.clears.end()) {
-    for (const uint32_t other : cleared->second) store(other, 0, now);
+  // Only a write that restarts a counter, clears others or starts the probe needs the time;
+  // the window selects that make up most writes do not read the clock.
+  const Register* r = find(id);
+  const bool clears = clears_others(id);
+  const bool timed = clears || id == kProbeGoRegister || (r != nullptr && r->counter >= 0);
+  const Picoseconds now = timed ? board_time() : 0;
+  if (clears) {
+    for (const uint32_t other : description_.clears.at(id)) store(other, 0, now);
   }
   store(id, value, now);
   if (id == kProbeGoRegister && value == 1) start_measurement(now);

@@ -49,21 +49,37 @@ class VfgModel {
   Picoseconds board_time() const { return clock_.now() - opened_; }
 
  private:
+  // A register as the model holds it. Registers below kNearIds sit in a table indexed by ID, so
+  // that a read or a write costs the same however large the description is; the rare others are
+  // found through a hash map. Most registers count nothing and never need the clock.
   struct Register {
     uint32_t value = 0;
-    uint32_t per_second = 0;  // non-zero: a counter, counting since `since`
-    Picoseconds since = 0;
+    int32_t counter = -1;  // index into counters_, or -1
   };
+  struct Counter {
+    uint32_t per_second = 0;
+    Picoseconds since = 0;  // board time of the open or of the last write
+  };
+  static constexpr uint32_t kNearIds = 4096;  // every register the console uses lies below
 
+  const Register* find(uint32_t id) const;
+  Register& slot(uint32_t id);
   uint32_t plain(uint32_t id) const;
-  // Stores a value as a write does, without the write's side effects.
+  bool clears_others(uint32_t id) const;
+  // Stores a value as a write does, without the write's side effects. `now` is read only for
+  // a counter.
   void store(uint32_t id, uint32_t value, Picoseconds now);
   void start_measurement(Picoseconds now);
+  uint32_t router_entry(uint32_t table, uint32_t column, uint32_t row) const;
 
   const VfgDescription& description_;
   const Clock& clock_;
   Picoseconds opened_;
-  std::unordered_map<uint32_t, Register> registers_;
+  std::vector<Register> near_;                  // by ID, below kNearIds
+  std::unordered_map<uint32_t, Register> far_;  // the others that were described or written
+  std::vector<Counter> counters_;
+  std::vector<bool> near_clears_;      // a write to the ID clears others
+  std::vector<uint32_t> near_router_;  // router entries with small selectors
   std::vector<std::array<uint32_t, kSeqSlots>> seq_;
   Measurement measurement_;
 };

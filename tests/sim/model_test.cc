@@ -74,5 +74,44 @@ TEST(Model, WritesToAClearingRegisterZeroItsLatches) {
   EXPECT_EQ(vfg.peek(1918), 10u);  // a cleared counter counts on from 0
 }
 
+// Low register IDs and router selectors are held in tables indexed by their value, the others
+// in hash maps: both sides of every bound must behave alike.
+TEST_F(Model, RegistersCountersAndClearsAlikeOnBothSidesOfTheDirectTables) {
+  VfgModel vfg = open(
+      "vfg\nreg 4095 1\nreg 4096 2\ncounter 4094 10\ncounter 4097 10\n"
+      "clears 4095 4094 4096\nclears 4096 4097 4095\n"
+      "router 3 15 15 31\nrouter 4 0 0 41\nrouter 0 16 0 51\nrouter 0 0 16 61\n");
+  struct Case {
+    uint32_t id, expected;
+  };
+  const auto expect = [&vfg](std::initializer_list<Case> cases, const char* when) {
+    for (const Case& c : cases) EXPECT_EQ(vfg.peek(c.id), c.expected) << c.id << " " << when;
+  };
+  clock.advance(kSecond);
+  expect({{4095, 1}, {4096, 2}, {4094, 10}, {4097, 10}, {4093, 0}, {4098, 0}}, "at start");
+  vfg.poke(4098, 7);  // a far register that no statement names
+  vfg.poke(4094, 100);
+  vfg.poke(4097, 200);
+  clock.advance(kSecond);
+  expect({{4098, 7}, {4094, 110}, {4097, 210}}, "after writes");
+  vfg.poke(4095, 5);  // clears the near counter and the far register
+  expect({{4095, 5}, {4094, 0}, {4096, 0}, {4097, 210}}, "after 4095");
+  vfg.poke(4096, 6);  // clears the far counter and the near register
+  clock.advance(kSecond);
+  expect({{4096, 6}, {4097, 10}, {4095, 0}, {4094, 10}}, "after 4096");
+
+  struct RouterCase {
+    uint32_t table, column, row, expected;
+  };
+  for (const RouterCase& c :
+       {RouterCase{3, 15, 15, 31}, RouterCase{4, 0, 0, 41}, RouterCase{0, 16, 0, 51},
+        RouterCase{0, 0, 16, 61}, RouterCase{4, 15, 15, 0}, RouterCase{3, 16, 15, 0}}) {
+    vfg.poke(2880, c.table);
+    vfg.poke(2879, c.column);
+    vfg.poke(2878, c.row);
+    EXPECT_EQ(vfg.peek(2881), c.expected) << c.table << " " << c.column << " " << c.row;
+  }
+}
+
 }  // namespace
 }  // namespace boardsim
