@@ -76,28 +76,29 @@ TEST(Model, WritesToAClearingRegisterZeroItsLatches) {
 
 // Low register IDs and router selectors are held in tables indexed by their value, the others
 // in hash maps: both sides of every bound must behave alike.
-TEST_F(Model, RegistersCountersAndClearsAlikeOnBothSidesOfTheDirectTables) {
-  VfgModel vfg = open(
+TEST(Model, RegistersCountersAndClearsAlikeOnBothSidesOfTheDirectTables) {
+  TestVfg v(
       "vfg\nreg 4095 1\nreg 4096 2\ncounter 4094 10\ncounter 4097 10\n"
       "clears 4095 4094 4096\nclears 4096 4097 4095\n"
       "router 3 15 15 31\nrouter 4 0 0 41\nrouter 0 16 0 51\nrouter 0 0 16 61\n");
+  VfgModel& vfg = *v.model;
   struct Case {
     uint32_t id, expected;
   };
   const auto expect = [&vfg](std::initializer_list<Case> cases, const char* when) {
     for (const Case& c : cases) EXPECT_EQ(vfg.peek(c.id), c.expected) << c.id << " " << when;
   };
-  clock.advance(kSecond);
+  v.clock.t += kSecond;
   expect({{4095, 1}, {4096, 2}, {4094, 10}, {4097, 10}, {4093, 0}, {4098, 0}}, "at start");
   vfg.poke(4098, 7);  // a far register that no statement names
   vfg.poke(4094, 100);
   vfg.poke(4097, 200);
-  clock.advance(kSecond);
+  v.clock.t += kSecond;
   expect({{4098, 7}, {4094, 110}, {4097, 210}}, "after writes");
   vfg.poke(4095, 5);  // clears the near counter and the far register
   expect({{4095, 5}, {4094, 0}, {4096, 0}, {4097, 210}}, "after 4095");
   vfg.poke(4096, 6);  // clears the far counter and the near register
-  clock.advance(kSecond);
+  v.clock.t += kSecond;
   expect({{4096, 6}, {4097, 10}, {4095, 0}, {4094, 10}}, "after 4096");
 
   struct RouterCase {
