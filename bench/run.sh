@@ -52,10 +52,8 @@ one_screen=$(trace_count "q")
 two_screens=$(trace_count "sq")
 full_screen=$(trace_count "lrabptiq")
 collapsed_calls=$((two_screens - one_screen))
-# The expanded screen is the last of the eight in the "lrabptiq" run; the six before it grow
-# one panel at a time, so the last screen's calls come from the trace's tail.
-printf 'lrabptisq' | BOARDSIM_TRACE="$tmp/trace" "$bin" >/dev/null
-expanded_calls=$(($(wc -l <"$tmp/trace") - full_screen))
+# One more redraw (s) of the expanded screen: the difference is that screen's calls.
+expanded_calls=$(($(trace_count "lrabptisq") - full_screen))
 
 echo "start-up and memory (101 runs each) ..." >&2
 read -r start_median start_min start_max rss_median rss_max < <("$bench/process_figures" startup "$bin" 101)
