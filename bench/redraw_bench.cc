@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "console/console.h"
+#include "console/screen_output.h"
 #include "console/terminal.h"
 
 // Every allocation of the process is counted, so that a redraw's own can be seen.
@@ -241,7 +242,7 @@ int main(int argc, char** argv) {
   unsetenv("BOARDSIM_CONFIG");
   unsetenv("BOARDSIM_TRACE");
   if (getenv("TERM") == nullptr) setenv("TERM", "xterm", 1);
-  boardstat::unshare_standard_output();  // as the console does
+  boardstat::use_screen_output();  // as the console does
   // --screen: the number of lines of the measured screen and of flushes the console makes
   // while drawing it.
   if (argc == 2 && std::string(argv[1]) == "--screen") {

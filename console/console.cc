@@ -1,11 +1,13 @@
 #include "console/console.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #include <iostream>
 
 #include "console/banner.h"
 #include "console/error_clearing.h"
+#include "console/screen_output.h"
 #include "panels/panels.h"
 #include "panels/system_probe.h"
 
@@ -58,8 +60,12 @@ bool discover_vfgs(ConsoleState& state) {
 
 void draw_screen(std::ostream& out, const ConsoleState& state) {
   const KvHandle vfg = state.vfgs[static_cast<size_t>(state.current_vfg)];
+  if (!out) return;
   draw_banner(out, vfg, state.current_vfg, state.vfg_count);
   for (int i = 0; i < kPanelCount; ++i) {
+    // A screen that cannot be written is not read from the board either: no measurement runs
+    // for a line that is lost.
+    if (!out) return;
     if (i == kSystemProbePanel) {
       draw_system_probe(out, vfg, state.expanded[i], state.probe_clock);
     } else {
@@ -89,23 +95,28 @@ int run_console(ConsoleState& state, Terminal& terminal, std::ostream& out) {
   for (;;) {
     terminal.clear_screen();
     draw_screen(out, state);
+    if (!out) return kScreenWriteFailed;
     const int key = terminal.read_key();
     if (key == kEndOfInput || handle_key(state, key) == KeyAction::kQuit) return 0;
   }
 }
 
-void unshare_standard_output() {
+int console_main() {
   // The start-up messages are written with printf and flushed at once, before std::cout is
   // first used, so the two never interleave.
-  std::ios_base::sync_with_stdio(false);
-}
-
-int console_main() {
-  unshare_standard_output();
+  const ScreenOutputBuffer& screen = use_screen_output();
   ConsoleState state;
   if (!discover_vfgs(state)) return -1;
-  const auto terminal = open_console_terminal();
-  return run_console(state, *terminal, std::cout);
+  int status = 0;
+  {
+    const auto terminal = open_console_terminal();
+    status = run_console(state, *terminal, std::cout);
+  }  // the terminal's settings are back before anything is said about the failure
+  if (status == kScreenWriteFailed) {
+    fprintf(stderr, "boardstat: cannot write the screen: %s\n", strerror(screen.error()));
+    fflush(stderr);
+  }
+  return status;
 }
 
 }  // namespace boardstat

@@ -41,17 +41,17 @@ enum class KeyAction { kRedraw, kQuit };
 /// Acts on one key code, matched on its low 8 bits.
 KeyAction handle_key(ConsoleState& state, int key);
 
+/// The exit status of a console whose screen could not be written (a full disk, an I/O error).
+inline constexpr int kScreenWriteFailed = 1;
+
 /// Clears, draws and reads a key until q (status 0) or the end of input (status 0 too, after
-/// the last screen).
+/// the last screen). Stops at the first screen that `out` failed to take, with
+/// kScreenWriteFailed: drawing on into a stream that has failed would only lose more.
 int run_console(ConsoleState& state, Terminal& terminal, std::ostream& out);
 
-/// Gives standard output's C++ stream a buffer of its own instead of handing every character
-/// to C stdio on its way out. Lines still reach the console one write each, at the flush that
-/// ends them. Call before anything is written to std::cout.
-void unshare_standard_output();
-
 /// The whole program: discovery, then the loop on this process's terminal. Returns the exit
-/// status: 0, or -1 when start-up failed.
+/// status: 0, -1 when start-up failed, or kScreenWriteFailed after saying on standard error
+/// why the screen could not be written.
 int console_main();
 
 }  // namespace boardstat

@@ -2,13 +2,25 @@
 // the environment at the first call.
 #include "board/board_access.h"
 
+#include <stdlib.h>
+
 #include "sim/board_system.h"
 
 namespace {
 
+boardsim::BoardSystem& board();
+
+boardsim::BoardSystem* make_board() {
+  boardsim::BoardSystem* system = boardsim::system_from_environment().release();
+  // Every way out that runs exit handlers closes the trace, so its last line is whole and a
+  // failure to write it is still reported; a call after that is simply not traced.
+  atexit([] { board().close_trace(); });
+  return system;
+}
+
 boardsim::BoardSystem& board() {
   // Never destroyed: the console may still call in while the process ends.
-  static boardsim::BoardSystem* const system = boardsim::system_from_environment().release();
+  static boardsim::BoardSystem* const system = make_board();
   return *system;
 }
 

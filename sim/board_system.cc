@@ -1,8 +1,10 @@
 #include "sim/board_system.h"
 
+#include <errno.h>
 #include <inttypes.h>
 #include <stdarg.h>
 #include <stdlib.h>
+#include <string.h>
 
 namespace boardsim {
 namespace {
@@ -44,8 +46,12 @@ bool read_description_file(const std::string& path, std::string* text, std::stri
   return ok;
 }
 
-BoardSystem::BoardSystem(BoardDescription description, std::unique_ptr<Clock> clock, FILE* trace)
-    : description_(std::move(description)), clock_(std::move(clock)), trace_(trace) {
+BoardSystem::BoardSystem(BoardDescription description, std::unique_ptr<Clock> clock, FILE* trace,
+                         std::string trace_name)
+    : description_(std::move(description)),
+      clock_(std::move(clock)),
+      trace_(trace),
+      trace_name_(std::move(trace_name)) {
   models_.resize(description_.vfgs.size());
 }
 
@@ -55,7 +61,27 @@ void BoardSystem::trace_line(const char* format, ...) {
   vfprintf(trace_, format, args);
   va_end(args);
   fputc('\n', trace_);
-  fflush(trace_);
+  // Flushed line by line, so that a trace is complete up to its last whole line even when the
+  // process is killed.
+  if (fflush(trace_) != 0 || ferror(trace_)) end_trace(true);
+}
+
+void BoardSystem::end_trace(bool failed) {
+  const int error = errno;
+  // A buffer that could not be written is dropped: fclose would only try it again.
+  if (fclose(trace_) != 0 && !failed) failed = true;
+  trace_ = nullptr;
+  if (failed) {
+    fprintf(stderr, "boardsim: %s: cannot write the trace: %s\n", trace_name_.c_str(),
+            strerror(error != 0 ? error : EIO));
+    fflush(stderr);
+  }
+}
+
+void BoardSystem::close_trace() {
+  if (trace_ == nullptr) return;
+  errno = 0;
+  end_trace(fflush(trace_) != 0 || ferror(trace_));
 }
 
 int32_t BoardSystem::find(uint32_t family, uint32_t index, LmBrdEntry* entry) {
@@ -145,7 +171,8 @@ std::unique_ptr<BoardSystem> system_from_environment() {
       fflush(stderr);
     }
   }
-  return std::make_unique<BoardSystem>(std::move(board), std::make_unique<SteadyClock>(), trace);
+  return std::make_unique<BoardSystem>(std::move(board), std::make_unique<SteadyClock>(), trace,
+                                       trace != nullptr ? trace_path : "");
 }
 
 }  // namespace boardsim

@@ -28,9 +28,16 @@ bool read_description_file(const std::string& path, std::string* text, std::stri
 
 class BoardSystem {
  public:
-  /// `trace` (may be null) receives one line per call and is flushed after each; the system
-  /// does not close it.
-  BoardSystem(BoardDescription description, std::unique_ptr<Clock> clock, FILE* trace);
+  /// `trace` (may be null) receives one line per call and is flushed after each. The first
+  /// line that cannot be written is reported once on standard error, naming `trace_name`, and
+  /// the trace ends there: it is a diagnostic aid and must not stop the board. The system does
+  /// not close the trace before close_trace().
+  BoardSystem(BoardDescription description, std::unique_ptr<Clock> clock, FILE* trace,
+              std::string trace_name = "trace");
+
+  /// Flushes and closes the trace, reporting a failure as a failed line is reported; later
+  /// calls are not traced.
+  void close_trace();
 
   int32_t find(uint32_t family, uint32_t index, LmBrdEntry* entry);
   int32_t open(LmBrdEntry* entry, KvHandle* handle);
@@ -43,16 +50,19 @@ class BoardSystem {
   VfgModel* model(KvHandle vfg) const;
   static uint64_t vfg_number(KvHandle vfg);
   void trace_line(const char* format, ...);
+  void end_trace(bool failed);
 
   BoardDescription description_;
   std::unique_ptr<Clock> clock_;
   FILE* trace_;
+  std::string trace_name_;
   std::vector<std::unique_ptr<VfgModel>> models_;  // one per VFG, made when it is opened
 };
 
 /// Builds the process-wide system from the environment: BOARDSIM_CONFIG names the description
 /// (the built-in one when unset or empty), BOARDSIM_TRACE the trace file. Problems are reported
-/// on standard error as "boardsim: ..."; a description that cannot be used gives no VFG.
+/// on standard error as "boardsim: ..."; a description that cannot be used gives no VFG. The
+/// trace file belongs to the system: close_trace() closes it.
 std::unique_ptr<BoardSystem> system_from_environment();
 
 }  // namespace boardsim
