@@ -19,10 +19,11 @@ fi
 grep -qx 'ExecStart=/usr/bin/boardstat_exporter' "$unit" ||
   { echo "FAIL: ExecStart does not name /usr/bin/boardstat_exporter:"; grep ExecStart "$unit"; exit 1; }
 
-# verify checks that ExecStart exists: point it at the installed copy.
+# verify checks that ExecStart exists and that the man page in Documentation= opens: point
+# both at the installed copies.
 mkdir "$w/check"
 sed "s|=/usr/bin/|=$w/root/usr/bin/|" "$unit" > "$w/check/boardstat_exporter.service"
-if ! out=$(cd "$w/check" && timeout 60 systemd-analyze verify boardstat_exporter.service 2>&1) ||
+if ! out=$(cd "$w/check" && MANPATH="$w/root/usr/share/man" timeout 60 systemd-analyze verify boardstat_exporter.service 2>&1) ||
    [ -n "$out" ]; then
   echo "FAIL: systemd-analyze verify:"
   echo "$out"
