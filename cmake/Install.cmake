@@ -18,7 +18,7 @@ endforeach()
 if(WIN32)
   # Notepad and the other Windows tools read CRLF line ends best.
   configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/README.txt
-                 ${PROJECT_BINARY_DIR}/packaging/README.txt COPYONLY NEWLINE_STYLE CRLF)
+                 ${PROJECT_BINARY_DIR}/packaging/README.txt @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${PROJECT_BINARY_DIR}/packaging/README.txt DESTINATION .)
   return()
 endif()
