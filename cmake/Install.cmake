@@ -49,15 +49,18 @@ install(FILES ${compressed_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 # Documentation: the project's README, the simulated board's README and its built-in board
 # description as an example to copy and edit (BOARDSIM_CONFIG=my.board boardstat). The
 # changelog and copyright are the two files every Debian package carries in this folder.
-set(BOARDSTAT_CHANGELOG ${PROJECT_BINARY_DIR}/packaging/changelog.gz)
-add_custom_command(
-  OUTPUT ${BOARDSTAT_CHANGELOG}
-  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/packaging/debian/changelog
-          ${PROJECT_BINARY_DIR}/packaging/changelog
-  COMMAND ${BOARDSTAT_GZIP} -9nf ${PROJECT_BINARY_DIR}/packaging/changelog
-  DEPENDS ${PROJECT_SOURCE_DIR}/packaging/debian/changelog
-  VERBATIM)
-add_custom_target(boardstat_changelog ALL DEPENDS ${BOARDSTAT_CHANGELOG})
+set(BOARDSTAT_CHANGELOG ${PROJECT_SOURCE_DIR}/packaging/debian/changelog)
+if(BOARDSTAT_GZIP)
+  set(BOARDSTAT_CHANGELOG ${PROJECT_BINARY_DIR}/packaging/changelog.gz)
+  add_custom_command(
+    OUTPUT ${BOARDSTAT_CHANGELOG}
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/packaging/debian/changelog
+            ${PROJECT_BINARY_DIR}/packaging/changelog
+    COMMAND ${BOARDSTAT_GZIP} -9nf ${PROJECT_BINARY_DIR}/packaging/changelog
+    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/debian/changelog
+    VERBATIM)
+  add_custom_target(boardstat_changelog ALL DEPENDS ${BOARDSTAT_CHANGELOG})
+endif()
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/sim/default.board
               ${PROJECT_SOURCE_DIR}/packaging/debian/copyright ${BOARDSTAT_CHANGELOG}
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
