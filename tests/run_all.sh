@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds and runs every test of boardstat:
-#   1. unit, simulated-board and end-to-end tests (build/);
+#   1. unit, simulated-board, end-to-end and package tests (build/);
 #   2. the same again under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/);
 #   3. the Windows build under wine (build-mingw/), when the cross compiler and wine are there;
 #   4. each fuzz target for 60 seconds (build-fuzz/), when clang and libFuzzer are there
@@ -20,15 +20,22 @@ skip() {
   fi
 }
 
-echo "== unit, simulated-board and end-to-end tests"
+# The tests need GoogleTest and Google Benchmark, which the console alone does not: here a
+# missing one stops the configure step instead of leaving its tests out.
+require_test_tools() { cmake --preset "$1" -DBOARDSTAT_REQUIRE_TEST_TOOLS=ON > /dev/null; }
+
+echo "== unit, simulated-board, end-to-end and package tests"
+require_test_tools default
 cmake --workflow --preset default
 
 echo "== the same under AddressSanitizer and UndefinedBehaviorSanitizer"
+require_test_tools asan
 cmake --workflow --preset asan
 
 echo "== the Windows build under wine"
 if command -v x86_64-w64-mingw32-g++-posix >/dev/null && [ -x /usr/lib/wine/wine64 ] &&
    command -v tmux >/dev/null && [ -d /usr/src/googletest ]; then
+  require_test_tools mingw
   cmake --workflow --preset mingw
 else
   skip "Windows build and tests" "apt-get install g++-mingw-w64-x86-64 wine64 tmux googletest"

@@ -1,0 +1,98 @@
+# What `cmake --install` puts where. Standard GNUInstallDirs paths, so that --prefix and DESTDIR
+# behave as packagers expect; the Windows .zip holds its programs at the top instead.
+include(GNUInstallDirs)
+
+if(WIN32)
+  set(BOARDSTAT_INSTALL_PROGRAM_DIR .)
+else()
+  set(BOARDSTAT_INSTALL_PROGRAM_DIR ${CMAKE_INSTALL_BINDIR})
+endif()
+
+# The exporter and the snapshot tool are installed with the console wherever they are built.
+foreach(program boardstat boardstat_exporter boardstat_snapshot)
+  if(TARGET ${program})
+    install(TARGETS ${program} RUNTIME DESTINATION ${BOARDSTAT_INSTALL_PROGRAM_DIR})
+  endif()
+endforeach()
+
+if(WIN32)
+  # Notepad and the other Windows tools read CRLF line ends best.
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/README.txt
+                 ${PROJECT_BINARY_DIR}/packaging/README.txt @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${PROJECT_BINARY_DIR}/packaging/README.txt DESTINATION .)
+  return()
+endif()
+
+# Man pages, compressed as Debian's tools do it (gzip -9n: no name or time stamp inside, so the
+# same page always gives the same bytes). Every page in man/ is installed.
+file(GLOB BOARDSTAT_MAN_PAGES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/man/*.1)
+find_program(BOARDSTAT_GZIP gzip)
+set(compressed_pages)
+foreach(page ${BOARDSTAT_MAN_PAGES})
+  get_filename_component(name ${page} NAME)
+  if(BOARDSTAT_GZIP)
+    set(compressed ${PROJECT_BINARY_DIR}/man/${name}.gz)
+    add_custom_command(
+      OUTPUT ${compressed}
+      COMMAND ${CMAKE_COMMAND} -E copy ${page} ${PROJECT_BINARY_DIR}/man/${name}
+      COMMAND ${BOARDSTAT_GZIP} -9nf ${PROJECT_BINARY_DIR}/man/${name}
+      DEPENDS ${page}
+      VERBATIM)
+    list(APPEND compressed_pages ${compressed})
+  else()
+    list(APPEND compressed_pages ${page})
+  endif()
+endforeach()
+add_custom_target(boardstat_man_pages ALL DEPENDS ${compressed_pages})
+install(FILES ${compressed_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# Documentation: the project's README, the simulated board's README and its built-in board
+# description as an example to copy and edit (BOARDSIM_CONFIG=my.board boardstat). The
+# changelog and copyright are the two files every Debian package carries in this folder.
+set(BOARDSTAT_CHANGELOG ${PROJECT_SOURCE_DIR}/packaging/debian/changelog)
+if(BOARDSTAT_GZIP)
+  set(BOARDSTAT_CHANGELOG ${PROJECT_BINARY_DIR}/packaging/changelog.gz)
+  add_custom_command(
+    OUTPUT ${BOARDSTAT_CHANGELOG}
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/packaging/debian/changelog
+            ${PROJECT_BINARY_DIR}/packaging/changelog
+    COMMAND ${BOARDSTAT_GZIP} -9nf ${PROJECT_BINARY_DIR}/packaging/changelog
+    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/debian/changelog
+    VERBATIM)
+  add_custom_target(boardstat_changelog ALL DEPENDS ${BOARDSTAT_CHANGELOG})
+endif()
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/sim/default.board
+              ${PROJECT_SOURCE_DIR}/packaging/debian/copyright ${BOARDSTAT_CHANGELOG}
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/sim/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR}
+        RENAME boardsim.md)
+
+# The changelog's latest entry names the version this build packages.
+file(STRINGS ${PROJECT_SOURCE_DIR}/packaging/debian/changelog latest_entry LIMIT_COUNT 1)
+if(NOT latest_entry MATCHES "^boardstat \\(${PROJECT_VERSION}\\) ")
+  message(WARNING "packaging/debian/changelog has no entry for version ${PROJECT_VERSION} "
+                  "at its top: add one before packaging")
+endif()
+
+# A console linked statically is a deliberate choice (it starts in half the time); say so to
+# lintian, which otherwise takes every static binary in a package for a mistake.
+if(BOARDSTAT_STATIC_CONSOLE)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/debian/lintian-overrides
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME boardstat)
+endif()
+
+# The exporter's service, on Linux only. Its ExecStart names the installed program, so the
+# unit is written at install time, when the prefix (that of --prefix or of cpack) is known.
+if(TARGET boardstat_exporter AND CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  install(CODE "
+    set(BOARDSTAT_UNIT_BINDIR \"${CMAKE_INSTALL_BINDIR}\")
+    if(NOT IS_ABSOLUTE \"\${BOARDSTAT_UNIT_BINDIR}\")
+      set(BOARDSTAT_UNIT_BINDIR \"\${CMAKE_INSTALL_PREFIX}/\${BOARDSTAT_UNIT_BINDIR}\")
+    endif()
+    configure_file(\"${PROJECT_SOURCE_DIR}/packaging/boardstat_exporter.service.in\"
+                   \"${PROJECT_BINARY_DIR}/packaging/unit/boardstat_exporter.service\" @ONLY)
+    file(INSTALL \"${PROJECT_BINARY_DIR}/packaging/unit/boardstat_exporter.service\"
+         DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/system\"
+         FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  ")
+endif()

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Installs the build as a packager does (DESTDIR, prefix /usr) and as a user does (--prefix),
+# then runs the installed programs from there, away from the build folder.
+# Usage: install_test.sh BUILD_DIR
+set -u
+build=$(realpath "$1")
+w=$(mktemp -d)
+trap 'rm -rf "$w"' EXIT
+cd "$w" || exit 1
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+DESTDIR="$w/root" cmake --install "$build" --prefix /usr > install.log 2>&1 ||
+  { cat install.log; echo "FAIL: cmake --install"; exit 1; }
+usr=$w/root/usr
+
+for file in bin/boardstat share/man/man1/boardstat.1.gz share/doc/boardstat/default.board \
+            share/doc/boardstat/boardsim.md share/doc/boardstat/copyright \
+            share/doc/boardstat/changelog.gz; do
+  [ -f "$usr/$file" ] || fail "not installed: $file"
+done
+outside=$(find "$w/root" -mindepth 1 -maxdepth 1 ! -name usr)
+[ -z "$outside" ] || fail "installed outside the prefix: $outside"
+for program in "$usr"/bin/*; do
+  name=$(basename "$program")
+  [ -f "$usr/share/man/man1/$name.1.gz" ] || fail "$name has no man page"
+done
+# A path into the build tree in an installed text means it only works beside the build.
+leaks=$(grep -rlI -F -- "$build" "$w/root" 2>/dev/null)
+[ -z "$leaks" ] || fail "installed files name the build folder: $leaks"
+
+# The installed console on the built-in board: status 0 and a whole screen.
+printf q | timeout 10 "$usr/bin/boardstat" > builtin.screen 2> stderr
+status=$?
+[ "$status" -eq 0 ] || fail "printf q | boardstat: status $status, $(cat stderr)"
+grep -qF 'VFG (000) of (002)' builtin.screen || fail "printf q | boardstat: no banner"
+[ "$(grep -c '^-*\^-*$' builtin.screen)" -eq 8 ] || fail "printf q | boardstat: not eight panels"
+
+# The example description is a board description the console takes: the built-in three VFGs.
+printf q | BOARDSIM_CONFIG="$usr/share/doc/boardstat/default.board" \
+  timeout 10 "$usr/bin/boardstat" > example.screen 2> stderr
+grep -qF 'VFG (000) of (002)' example.screen && [ ! -s stderr ] ||
+  fail "share/doc/boardstat/default.board does not give the built-in board: $(cat stderr)"
+
+# The installed exporter, when this build has one: one collection into a textfile folder.
+if [ -e "$usr/bin/boardstat_exporter" ]; then
+  mkdir prom
+  timeout 20 "$usr/bin/boardstat_exporter" --once --textfile.directory prom > exporter.out 2>&1
+  status=$?
+  [ "$status" -eq 0 ] || fail "boardstat_exporter --once: status $status, $(cat exporter.out)"
+  grep -q '^# TYPE ' prom/boardstat.prom 2>/dev/null ||
+    fail "boardstat_exporter --once: no metrics in prom/boardstat.prom"
+fi
+
+# Another prefix, without DESTDIR: everything under it.
+cmake --install "$build" --prefix "$w/opt" > install-opt.log 2>&1 ||
+  { cat install-opt.log; fail "cmake --install --prefix"; }
+printf q | timeout 10 "$w/opt/bin/boardstat" > /dev/null || fail "--prefix: boardstat does not run"
+[ -f "$w/opt/share/man/man1/boardstat.1.gz" ] || fail "--prefix: no man page under the prefix"
+
+[ "$failures" -eq 0 ] && echo "installed programs: all checks passed"
+[ "$failures" -eq 0 ]
