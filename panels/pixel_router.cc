@@ -27,11 +27,7 @@ constexpr std::string_view kBankRule =
 constexpr std::string_view kRowIndent = "        ";
 
 uint32_t router_entry(KvHandle vfg, uint32_t table, int column, int row) {
-  return read_register_window(vfg,
-                              {{kTableSelect, table},
-                               {kColumnIndex, static_cast<uint32_t>(column)},
-                               {kRowIndex, static_cast<uint32_t>(row)}},
-                              kTableEntry);
+  return read_router_entry(vfg, table, static_cast<uint32_t>(column), static_cast<uint32_t>(row));
 }
 
 // Which taps some bank takes, at any cycle and at each of the cycles the tap cycle table shows.

@@ -101,7 +101,7 @@ void draw_timing_sequencer(std::ostream& out, KvHandle vfg, int expanded) {
 
   table_header(out);
   for (uint32_t index = 0; index < kEntries; ++index) {
-    if (read_register_window(vfg, {{kEntryIndexSelect, index}}, kEntryInUse) == 0) continue;
+    if (select_sequencer_entry(vfg, index) == 0) continue;
     entry_row(out, vfg, index);
   }
 
