@@ -28,8 +28,9 @@ constexpr std::string_view kUsage =
     "Reads every register the boardstat console reads, on every VFG, and writes a board\n"
     "description that the console shows with BOARDSIM_CONFIG=FILE boardstat.\n"
     "\n"
-    "  --probe     also measure with the rate probe (about 2 s per VFG) and write the probe\n"
-    "              signals that give the same SystemProbe figures\n"
+    "  --probe     also measure with the rate probe and write the probe signals that give\n"
+    "              the same SystemProbe figures (a few seconds a VFG, up to about 25 when\n"
+    "              its signals never come)\n"
     "  -o FILE     write to FILE (atomically: a temporary file beside it, then a rename)\n"
     "              instead of standard output\n"
     "  --help      this text\n"
@@ -101,7 +102,11 @@ int main(int argc, char** argv) {
     const std::string_view arg = argv[i];
     if (arg == "--probe") {
       options.probe = true;
-    } else if (arg == "-o" && i + 1 < argc) {
+    } else if (arg == "-o") {
+      if (i + 1 == argc) {
+        std::cerr << "boardstat_snapshot: -o needs a file name\n";
+        return 2;
+      }
       output = argv[++i];
     } else if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
