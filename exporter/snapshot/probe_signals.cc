@@ -33,7 +33,7 @@ std::optional<uint64_t> count_of(const ProbeCounts& counts, const RateProbeSetup
   for (size_t i = 0; i < counts.size(); ++i) {
     if (!same_setup(kMeasurements[i].probe, setup) || !counts[i]) continue;
     const float count = *counts[i];
-    if (!(count >= 0.0f) || count > 1e15f) return std::nullopt;
+    if (!(count >= 0.0f) || count > 4294967295.0f) return std::nullopt;  // a 32-bit count
     return static_cast<uint64_t>(count);
   }
   return std::nullopt;
@@ -41,6 +41,12 @@ std::optional<uint64_t> count_of(const ProbeCounts& counts, const RateProbeSetup
 
 std::optional<uint64_t> rate_count(const ProbeCounts& counts, uint32_t signal) {
   return count_of(counts, rate_window(signal));
+}
+
+// a x b, or nothing when the product does not fit in 64 bits.
+std::optional<uint64_t> times(uint64_t a, uint64_t b) {
+  if (a != 0 && b > UINT64_MAX / a) return std::nullopt;
+  return a * b;
 }
 
 // A rate window's count as a period: the window divided by the count, to the picosecond.
@@ -108,22 +114,28 @@ std::optional<uint64_t> add_camera_signals(const ProbeCounts& counts, SignalList
   std::optional<uint64_t> line_high;
   uint64_t line_phase = 0;
   if (clock && per_line && between_lines && *per_line > 0 && *between_lines > 0) {
-    line = (*per_line + *between_lines) * *clock;
-    line_high = *per_line * *clock;
-    if (to_first_line) line_phase = *to_first_line * *clock;
+    const auto period = times(*per_line + *between_lines, *clock);
+    if (period) {
+      line = period;
+      line_high = times(*per_line, *clock);
+      if (to_first_line) line_phase = times(*to_first_line, *clock).value_or(0);
+    }
   }
   if (line) {
     signals.add(kLine, *line, line_high, line_phase, hertz_comment("line", *line));
-    if (clock && line_high && dval && *dval > 0 && *dval * *clock <= *line_high) {
-      signals.add(kDval, *line, *dval * *clock, line_phase, "data valid, within each line");
+    const auto dval_high = clock && dval ? times(*dval, *clock) : std::nullopt;
+    if (line_high && dval_high && *dval_high > 0 && *dval_high <= *line_high) {
+      signals.add(kDval, *line, *dval_high, line_phase, "data valid, within each line");
     }
   }
 
   std::optional<uint64_t> frame = period_from_rate(counts, kFrameSignal);
   std::optional<uint64_t> frame_high;
   if (line && lines_per_frame && lines_between && *lines_per_frame > 0 && *lines_between > 0) {
-    frame = (*lines_per_frame + *lines_between) * *line;
-    frame_high = *lines_per_frame * *line;
+    if (const auto period = times(*lines_per_frame + *lines_between, *line)) {
+      frame = period;
+      frame_high = times(*lines_per_frame, *line);
+    }
   }
   if (frame) signals.add(kFrameSignal, *frame, frame_high, 0, hertz_comment("frame", *frame));
   return frame;

@@ -1,6 +1,6 @@
 #include "exporter/snapshot/snapshot.h"
 
-#include <iomanip>
+#include <ios>
 #include <set>
 #include <sstream>
 #include <string_view>
@@ -22,7 +22,7 @@
 namespace boardstat::snapshot {
 namespace {
 
-constexpr int kCommentColumn = 28;
+constexpr size_t kCommentColumn = 28;
 
 // One VFG's statements. A register that two panels read is written once.
 class VfgWriter {
@@ -78,7 +78,8 @@ class VfgWriter {
   std::set<uint32_t> written_;
 };
 
-// Window selectors are put back as they were found, where the board reads them back.
+// Window selectors are put back as they were found. A board that does not read a selector back
+// gets back what it reads.
 class SelectorsKept {
  public:
   SelectorsKept(KvHandle vfg, std::initializer_list<uint32_t> selectors) : vfg_(vfg) {
