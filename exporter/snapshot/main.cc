@@ -1,6 +1,8 @@
 // boardstat_snapshot [--probe] [-o FILE]: writes the board description of every VFG.
+#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <time.h>
 
 #include <fstream>
@@ -130,8 +132,12 @@ int main(int argc, char** argv) {
 #ifdef _WIN32
     _setmode(_fileno(stdout), _O_BINARY);  // the same bytes as on POSIX: no carriage returns
 #endif
+    errno = 0;
     std::cout << text.str() << std::flush;
-    return std::cout ? 0 : 1;
+    if (std::cout) return 0;
+    std::cerr << "boardstat_snapshot: cannot write the description: "
+              << strerror(errno != 0 ? errno : EIO) << '\n';
+    return 1;
   }
   if (!write_atomically(output, text.str())) {
     std::cerr << "boardstat_snapshot: cannot write " << output << '\n';
