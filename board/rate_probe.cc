@@ -2,23 +2,12 @@
 
 #include <chrono>
 
+#include "board/registers/rate_probe.h"
+
 namespace boardstat {
 namespace {
 
-constexpr uint32_t kCountSource = 2898;
-constexpr uint32_t kCountEdge = 2899;
-constexpr uint32_t kStopSource = 2900;
-constexpr uint32_t kStopEdge = 2901;
-constexpr uint32_t kStartSource = 2902;
-constexpr uint32_t kStartEdge = 2903;
-constexpr uint32_t kAlwaysOne = 2904;
-constexpr uint32_t kAlwaysZero = 2905;
-constexpr uint32_t kMode = 2906;
-constexpr uint32_t kStart = 2908;
-constexpr uint32_t kPrologue = 2909;  // written with 1 before anything else
-constexpr uint32_t kBusy = 2911;
-constexpr uint32_t kCount = 2912;
-constexpr uint32_t kStopCount = 2913;
+using namespace probe;  // the probe's register IDs
 
 }  // namespace
 

@@ -24,6 +24,13 @@ struct WindowSelect {
 uint32_t read_register_window(KvHandle vfg, std::initializer_list<WindowSelect> selects,
                               uint32_t data_reg);
 
+/// An entry of the pixel router's tables: selects TABLE, COLUMN and ROW, then reads the entry.
+uint32_t read_router_entry(KvHandle vfg, uint32_t table, uint32_t column, uint32_t row);
+
+/// Selects sequencer entry `index` and reads whether it is in use (non-zero). The entry's other
+/// registers then read the selected entry.
+uint32_t select_sequencer_entry(KvHandle vfg, uint32_t index);
+
 }  // namespace boardstat
 
 #endif  // BOARDSTAT_BOARD_REGISTER_WINDOW_H_

@@ -2,10 +2,13 @@
 
 #include <iomanip>
 
+#include "board/registers/firmware.h"
 #include "display/format.h"
 
 namespace boardstat {
 namespace {
+
+using namespace firmware;
 
 constexpr const char* kBoxRule =
     "+--------------------------------------------------------------------+";
@@ -18,15 +21,8 @@ constexpr const char* kLegendToggle =
 constexpr const char* kLegendKeys =
     "| c = Clear Errors, q = Quit, [+,-] = Change VFG                     |";
 
-// The firmware build date and time registers hold binary-coded decimal digits, so printing
-// them in hexadecimal shows the digits themselves (0x2016 prints as 2016).
-constexpr uint32_t kBuildDateFirst = 2657;
-constexpr uint32_t kBuildDateSecond = 2656;
-constexpr uint32_t kBuildYear = 2655;
-constexpr uint32_t kBuildHour = 2659;
-constexpr uint32_t kBuildMinute = 2658;
-
 void write_firmware_field(std::ostream& out, KvHandle vfg, uint32_t reg, int digits) {
+  // Binary-coded decimal: printed in hexadecimal, the digits show as they are.
   out << std::setw(digits) << KvRegPeek(vfg, reg);
 }
 

@@ -2,18 +2,12 @@
 
 #include <stdint.h>
 
+#include "board/registers/error_latches.h"
+
 namespace boardstat {
 namespace {
 
-// Four register groups lie 145 IDs apart; part of the list repeats once per group.
-constexpr uint32_t kGroupOffsets[] = {0, 145, 290, 435};
-constexpr uint32_t kGroupLatches[] = {2191, 2192, 2194, 2193, 2211, 2208, 2207};
-constexpr uint32_t kEngineLatch = 2676;
-constexpr uint32_t kGroupResetFirst = 2115;
-constexpr uint32_t kGroupResetSecond = 2120;
-// 1419 to 1422 are the V, Z, Y and X acquired counts.
-constexpr uint32_t kCountsAndStatus[] = {1403, 1400, 1419, 1420, 1421, 1422,
-                                         1407, 1398, 1399, 1397, 1401, 1402};
+using namespace error_latches;
 
 }  // namespace
 

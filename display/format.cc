@@ -39,12 +39,11 @@ void write_general(std::ostream& out, double value) {
   out << value;
 }
 
-void flag_set_line(std::ostream& out, KvHandle vfg, std::string_view name, const Flag* flags,
-                   size_t count) {
+void flag_set_line(std::ostream& out, KvHandle vfg, std::string_view name, FlagList flags) {
   write_label(out, name);
   out << '{';
-  for (size_t i = 0; i < count; ++i) {
-    if (KvRegPeek(vfg, flags[i].reg) != 0) out << flags[i].name << ' ';
+  for (const Flag& flag : flags) {
+    if (KvRegPeek(vfg, flag.reg) != 0) out << flag.name << ' ';
   }
   out << '}';
   end_line(out);

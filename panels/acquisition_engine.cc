@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "board/registers/acquisition_engine.h"
 #include "display/format.h"
 #include "display/panel_frame.h"
 #include "panels/panels.h"
@@ -12,64 +13,19 @@
 namespace boardstat {
 namespace {
 
+using namespace acquisition_engine;
+
 constexpr PanelFrame kFrame{"AcquistionEngine", "^--------------------------", "^---------------",
                             1};
-
-constexpr uint32_t kRunLevel = 2756;
-constexpr uint32_t kState = 2770;
-constexpr uint32_t kStreamSelect = 2772;
-constexpr uint32_t kLossOfSync = 2771;
-constexpr uint32_t kVAcquired = 1419;
-constexpr uint32_t kZAcquired = 1420;
-constexpr uint32_t kYAcquired = 1421;
-constexpr uint32_t kXAcquired = 1422;  // in units of 16 bytes
-
-constexpr uint32_t kVWindowSize = 2774;
-constexpr uint32_t kXWindowSize = 2800;  // in units of 16 bytes
-constexpr uint32_t kXWindowOffset = 2801;
-
-// The Z and Y windows have the same fields at the same positions.
-struct AxisWindow {
-  uint32_t close_function;
-  uint32_t close_select;
-  uint32_t close_condition;
-  uint32_t open_select;
-  uint32_t open_function;
-  uint32_t open_condition;
-  uint32_t sync;
-  uint32_t size;
-  uint32_t offset;
-  std::string_view sync_text;  // shown when the sync register reads exactly 1
-};
-constexpr AxisWindow kZWindow{2775, 2776, 2777, 2778, 2779, 2780, 2781, 2782, 2783, "Frame"};
-constexpr AxisWindow kYWindow{2789, 2790, 2791, 2792, 2793, 2794, 2795, 2796, 2797, "Line"};
-
-constexpr uint32_t kCountMask = 0xFFFF;  // the acquired counts keep their low 16 bits
-constexpr uint32_t kBytesPerXUnit = 16;
-constexpr uint32_t kInfiniteSize = 65535;
-
-constexpr Flag kErrorFlags[] = {{kLossOfSync, "LossOfSync"}};
-
-constexpr std::string_view kRunLevelTexts[] = {"IDLE",    "RUN",     "ABORT_V",
-                                               "ABORT_Z", "ABORT_Y", "ABORT_X"};
-constexpr std::string_view kStateTexts[] = {"IDLE", "V", "Z", "Y", "X"};
-constexpr std::string_view kOpenConditionTexts[] = {"ASAP", "Trigger"};
-constexpr std::string_view kCloseConditionTexts[] = {"WinSize", "Trigger"};
-constexpr std::string_view kTriggerFunctionTexts[] = {"Rise", "Fall", "High", "Low", "Tog"};
-constexpr Enumeration kRunLevelText = make_enumeration(kRunLevelTexts, kQuestionMarks);
-constexpr Enumeration kStateText = make_enumeration(kStateTexts, kQuestionMarks);
-constexpr Enumeration kOpenConditionText = make_enumeration(kOpenConditionTexts, kQuestionMarks);
-constexpr Enumeration kCloseConditionText = make_enumeration(kCloseConditionTexts, kQuestionMarks);
-constexpr Enumeration kTriggerFunctionText =
-    make_enumeration(kTriggerFunctionTexts, kQuestionMarks);
 
 constexpr int kCellWidth = 12;
 constexpr std::string_view kHeaderIndent = "                            ";  // a label's width
 constexpr std::string_view kTableRule =
     "                          --------------------------------------------------";
 
-uint32_t count(KvHandle vfg, uint32_t reg) {
-  return KvRegPeek(vfg, reg) & kCountMask;
+// An acquired count as the screen shows it: its counting bits, in its own units.
+uint32_t acquired(KvHandle vfg, const Register& counter) {
+  return (KvRegPeek(vfg, counter) & counter.count_mask) * counter.count_unit;
 }
 
 std::string number(uint32_t value) {
@@ -85,12 +41,12 @@ std::string read_text(KvHandle vfg, uint32_t reg, const Enumeration& texts) {
 }
 
 std::string sync_text(KvHandle vfg, const AxisWindow& window) {
-  return std::string(KvRegPeek(vfg, window.sync) == 1 ? window.sync_text : "NoSync");
+  return std::string(KvRegPeek(vfg, window.sync) == 1 ? window.sync_text : kNoSyncText);
 }
 
 std::string v_window_size(KvHandle vfg) {
   const uint32_t size = KvRegPeek(vfg, kVWindowSize);
-  return size == kInfiniteSize ? "Infinite" : number(size);
+  return size == kInfiniteSize ? std::string(kInfiniteText) : number(size);
 }
 
 // The cells are given in column order V, Z, Y, X; a braced list evaluates, and so reads, them
@@ -115,10 +71,10 @@ void draw_acquisition_engine(std::ostream& out, KvHandle vfg, int expanded) {
   value_line(out, "State", kStateText(KvRegPeek(vfg, kState)));
   value_line(out, "StreamSelect", KvRegPeek(vfg, kStreamSelect));
   flag_set_line(out, vfg, "Errors", kErrorFlags);
-  value_line(out, "V Acquired", count(vfg, kVAcquired));
-  value_line(out, "Z Acquired", count(vfg, kZAcquired));
-  value_line(out, "Y Acquired", count(vfg, kYAcquired));
-  value_line(out, "X Acquired (bytes)", count(vfg, kXAcquired) * kBytesPerXUnit);
+  value_line(out, "V Acquired", acquired(vfg, kVAcquired));
+  value_line(out, "Z Acquired", acquired(vfg, kZAcquired));
+  value_line(out, "Y Acquired", acquired(vfg, kYAcquired));
+  value_line(out, "X Acquired (bytes)", acquired(vfg, kXAcquired));
   end_line(out);
 
   out << kHeaderIndent;

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "board/register_window.h"
+#include "board/registers/pixel_router.h"
 #include "display/format.h"
 #include "display/panel_frame.h"
 #include "panels/panels.h"
@@ -12,27 +13,9 @@
 namespace boardstat {
 namespace {
 
+using namespace pixel_router;
+
 constexpr PanelFrame kFrame{"PixelRouter", "-----^---------------------", "-----^-----", 2};
-
-constexpr uint32_t kOutputPixelDepth = 2877;  // 0: 8-bit output, else 16-bit
-constexpr uint32_t kTableSelect = 2880;
-constexpr uint32_t kColumnIndex = 2879;  // tap, or bank for the bank table
-constexpr uint32_t kRowIndex = 2878;     // cycle, or 0 for the start and step tables
-constexpr uint32_t kTableEntry = 2881;
-
-constexpr uint32_t kTapCycleTable = 0;
-constexpr uint32_t kBankTable = 1;
-constexpr uint32_t kTapStartTable = 2;
-constexpr uint32_t kTapStepTable = 3;
-
-constexpr int kTaps = 10;
-constexpr int kBanks = 8;
-constexpr int kBankCycles = 10;
-constexpr int kTapCycles = 8;  // the tap cycle table shows cycles 0 to 7 only
-
-// A bank entry takes the tap in its low four bits when any higher bit is set.
-constexpr uint32_t kBankEntryUsed = 16;
-constexpr uint32_t kBankEntryTap = 0xF;
 
 constexpr int kCellWidth = 8;
 constexpr int kHeaderWordWidth = 7;
@@ -43,14 +26,8 @@ constexpr std::string_view kBankRule =
     "------------------------------------------------------------------------";
 constexpr std::string_view kRowIndent = "        ";
 
-constexpr TwoWay kDepthText{"8-Bit", "16-Bit"};
-
 uint32_t router_entry(KvHandle vfg, uint32_t table, int column, int row) {
-  return read_register_window(vfg,
-                              {{kTableSelect, table},
-                               {kColumnIndex, static_cast<uint32_t>(column)},
-                               {kRowIndex, static_cast<uint32_t>(row)}},
-                              kTableEntry);
+  return read_router_entry(vfg, table, static_cast<uint32_t>(column), static_cast<uint32_t>(row));
 }
 
 // Which taps some bank takes, at any cycle and at each of the cycles the tap cycle table shows.
@@ -66,7 +43,7 @@ TapMarks scan_bank_table(KvHandle vfg) {
     for (int bank = 0; bank < kBanks; ++bank) {
       const uint32_t entry = router_entry(vfg, kBankTable, bank, cycle);
       if (entry < kBankEntryUsed) continue;
-      const uint32_t tap = entry & kBankEntryTap;
+      const uint32_t tap = kBankEntryTap.extract(entry);
       if (tap >= kTaps) continue;
       marks.in_use[tap] = true;
       if (cycle < kTapCycles) marks.at_cycle[cycle][tap] = true;
@@ -112,7 +89,7 @@ void bank_row(std::ostream& out, KvHandle vfg, int cycle) {
   for (int bank = 0; bank < kBanks; ++bank) {
     const uint32_t entry = router_entry(vfg, kBankTable, bank, cycle);
     if (entry >= kBankEntryUsed) {
-      number_cell(out, entry & kBankEntryTap);
+      number_cell(out, kBankEntryTap.extract(entry));
     } else {
       dash_cell(out);
     }

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "board/register_window.h"
+#include "board/registers/timing_sequencer.h"
 #include "display/format.h"
 #include "display/panel_frame.h"
 #include "panels/panels.h"
@@ -11,39 +12,9 @@
 namespace boardstat {
 namespace {
 
+using namespace timing_sequencer;
+
 constexpr PanelFrame kFrame{"TimingSequencer", "^--------------------------", "^--------------", 1};
-
-constexpr uint32_t kRunLevel = 2812;
-constexpr uint32_t kCtDefaultBits[] = {2813, 2814, 2815, 2816};  // bit 0 first
-constexpr uint32_t kTriggerSource = 2818;
-
-constexpr uint32_t kEntryIndexSelect = 2819;
-constexpr uint32_t kEntryInUse = 1426;
-constexpr uint32_t kEntryCtBits[] = {2822, 2823, 2824, 2825};  // bit 0 first
-constexpr uint32_t kEntryCondition = 2827;
-constexpr uint32_t kEntryWidthCount = 2826;
-constexpr uint32_t kEntryWidthTimeBase = 2821;
-constexpr uint32_t kEntryEosFlag = 2829;   // bit 1 of the flags
-constexpr uint32_t kEntryTermFlag = 2828;  // bit 0 of the flags
-constexpr uint32_t kEntryNext = 2820;
-
-constexpr uint32_t kEntries = 256;
-
-constexpr std::string_view kRunLevelTexts[] = {"IDLE", "RUN", "JUMP", "ABORT_EOS", "ABORT_NOW"};
-constexpr std::string_view kTriggerTexts[] = {"TRIG", "ENC_A", "ENC_B", "ENC_Q"};
-constexpr std::string_view kConditionTexts[] = {"IMMEDIATE", "RISE", "FALL",
-                                                "HIGH",      "LOW ", "TOG "};
-constexpr std::string_view kFlagsTexts[] = {"", "{TERM}", "{EOS}", "{EOS,TERM}"};
-constexpr Enumeration kRunLevelText = make_enumeration(kRunLevelTexts, kUnknown);
-constexpr Enumeration kTriggerText = make_enumeration(kTriggerTexts, kUnknown);
-constexpr Enumeration kConditionText = make_enumeration(kConditionTexts, kUnknown);
-constexpr Enumeration kFlagsText = make_enumeration(kFlagsTexts, "");
-
-// Seconds per width count for time bases 0, 1 and 2 (100 ns, 100 us, 100 ms); any other time
-// base counts in 100 s.
-constexpr float kWidthCountSeconds = 1e-7f;
-constexpr float kTimeBaseFactors[] = {1.0f, 1000.0f, 1000000.0f};
-constexpr float kOtherTimeBaseFactor = 1000000000.0f;
 
 constexpr int kCellWidth = 12;
 constexpr int kWidthHeaderWidth = 14;
@@ -51,7 +22,7 @@ constexpr std::string_view kTableRule =
     "       -------------------------------------------------------------------";
 
 // The bits are read in order, bit 0 first; each register's whole value is shifted, unmasked.
-uint32_t ct_state(KvHandle vfg, const uint32_t (&bit_regs)[4]) {
+uint32_t ct_state(KvHandle vfg, const Register (&bit_regs)[4]) {
   uint32_t state = 0;
   for (uint32_t bit = 0; bit < 4; ++bit) state |= KvRegPeek(vfg, bit_regs[bit]) << bit;
   return state;
@@ -130,7 +101,7 @@ void draw_timing_sequencer(std::ostream& out, KvHandle vfg, int expanded) {
 
   table_header(out);
   for (uint32_t index = 0; index < kEntries; ++index) {
-    if (read_register_window(vfg, {{kEntryIndexSelect, index}}, kEntryInUse) == 0) continue;
+    if (select_sequencer_entry(vfg, index) == 0) continue;
     entry_row(out, vfg, index);
   }
 
