@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "board/rate_probe.h"
+#include "board/registers/firmware.h"
 
 namespace boardstat {
 namespace {
@@ -27,8 +28,8 @@ std::string hex_field(uint32_t value, int width) {
 }  // namespace
 
 Collector::Vfg::Vfg() {
-  for (const CounterMetric& c : kAcquiredCounts) acquired.emplace_back(c.mask);
-  for (const CounterMetric& c : kEngineCounts) engine.emplace_back(c.mask);
+  for (const CounterMetric& c : kAcquiredCounts) acquired.emplace_back(c.reg.count_mask);
+  for (const CounterMetric& c : kEngineCounts) engine.emplace_back(c.reg.count_mask);
   for (size_t i = 0; i < kFlagSetCount; ++i) {
     snapshot.flags[i].assign(kFlagSets[i].flag_count, false);
   }
@@ -81,11 +82,11 @@ void Collector::read_engine_counts(Vfg& vfg, double now_seconds) {
 void Collector::read_registers(Vfg& vfg) {
   VfgSnapshot& s = vfg.snapshot;
   const KvHandle h = vfg.handle;
-  s.firmware_date = hex_field(KvRegPeek(h, pending::kFirmwareDateFirst), 2) + "/" +
-                    hex_field(KvRegPeek(h, pending::kFirmwareDateSecond), 2) + "/" +
-                    hex_field(KvRegPeek(h, pending::kFirmwareYear), 4);
-  s.firmware_time = hex_field(KvRegPeek(h, pending::kFirmwareHour), 2) + ":" +
-                    hex_field(KvRegPeek(h, pending::kFirmwareMinute), 2);
+  s.firmware_date = hex_field(KvRegPeek(h, firmware::kBuildDateFirst), 2) + "/" +
+                    hex_field(KvRegPeek(h, firmware::kBuildDateSecond), 2) + "/" +
+                    hex_field(KvRegPeek(h, firmware::kBuildYear), 4);
+  s.firmware_time = hex_field(KvRegPeek(h, firmware::kBuildHour), 2) + ":" +
+                    hex_field(KvRegPeek(h, firmware::kBuildMinute), 2);
   for (size_t i = 0; i < kStateSetCount; ++i) s.states[i] = KvRegPeek(h, kStateSets[i].reg);
   for (size_t i = 0; i < kFlagSetCount; ++i) {
     for (size_t f = 0; f < kFlagSets[i].flag_count; ++f) {
@@ -118,11 +119,11 @@ void Collector::step_probe(Vfg& vfg, SteadyClock::time_point now) {
     const ProbeFigure& figure = kProbeFigures[run.figure];
     std::optional<ProbeResult>& result = vfg.snapshot.probe[run.figure];
     if (!rate_probe_busy(vfg.handle)) {
-      const double count = read_rate_probe_count(vfg.handle);
+      const double count = read_rate_probe_count(vfg.handle);  // whole, up to 2^24 exact
       result =
-          ProbeResult{count * figure.scale.multiplier / figure.scale.divisor, unix_seconds_now()};
+          ProbeResult{probe_value(measurement_of(figure).conversion, count), unix_seconds_now()};
     } else if (rate_probe_timed_out(run.started_ms, steady_milliseconds(),
-                                    figure.setup.time_limit)) {
+                                    measurement_of(figure).probe.time_limit)) {
       result.reset();  // "Unknown": the series is left out
     } else {
       return;
@@ -132,7 +133,7 @@ void Collector::step_probe(Vfg& vfg, SteadyClock::time_point now) {
   run.running = run.figure < kProbeFigureCount;
   if (!run.running) ++run.rounds_done;
   if (run.running) {
-    start_rate_probe(vfg.handle, kProbeFigures[run.figure].setup);
+    start_rate_probe(vfg.handle, measurement_of(kProbeFigures[run.figure]).probe);
     run.started_ms = steady_milliseconds();
   }
 }
@@ -158,11 +159,11 @@ void Collector::publish(double collection_seconds) {
   for (Vfg& vfg : vfgs_) {
     VfgSnapshot& s = vfg.snapshot;
     for (size_t i = 0; i < kAcquiredCountCount; ++i) {
-      s.acquired[i] = vfg.acquired[i].total() * kAcquiredCounts[i].scale;
+      s.acquired[i] = vfg.acquired[i].total() * kAcquiredCounts[i].reg.count_unit;
     }
     s.acquired_clears = vfg.acquired.empty() ? 0 : vfg.acquired[0].clears();
     for (size_t i = 0; i < kEngineCountCount; ++i) {
-      s.engine_counts[i] = vfg.engine[i].total() * kEngineCounts[i].scale;
+      s.engine_counts[i] = vfg.engine[i].total() * kEngineCounts[i].reg.count_unit;
     }
     next.vfgs.push_back(s);
   }

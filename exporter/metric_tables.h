@@ -11,51 +11,59 @@
 #include <string_view>
 
 #include "board/rate_probe.h"
-#include "display/format.h"
-#include "exporter/pending_registers.h"
+#include "board/registers/acquisition_engine.h"
+#include "board/registers/buffer_manager.h"
+#include "board/registers/packet_engine.h"
+#include "board/registers/rate_probe.h"
+#include "board/registers/system_probe.h"
+#include "board/registers/timing_sequencer.h"
+#include "board/registers/types.h"
 
 namespace boardstat {
 
-/// A count register exposed as a counter: its kept bits and what one count is worth.
+/// A count register exposed as a counter; the register says which bits count and what one
+/// count is worth.
 struct CounterMetric {
   std::string_view name;
   std::string_view help;
-  uint32_t reg;
-  uint32_t mask;
-  uint64_t scale;
+  Register reg;
 };
-
-inline constexpr uint32_t kFullMask = 0xFFFFFFFF;
 
 /// The acquired counts: cleared together, 16 bits each.
 inline constexpr CounterMetric kAcquiredCounts[] = {
-    {"boardstat_acquired_volumes_total", "Volumes acquired (V).", pending::kVAcquired,
-     pending::kAcquiredCountMask, 1},
-    {"boardstat_acquired_frames_total", "Frames acquired (Z).", pending::kZAcquired,
-     pending::kAcquiredCountMask, 1},
-    {"boardstat_acquired_lines_total", "Lines acquired (Y).", pending::kYAcquired,
-     pending::kAcquiredCountMask, 1},
-    {"boardstat_acquired_bytes_total", "Bytes acquired (X).", pending::kXAcquired,
-     pending::kAcquiredCountMask, pending::kBytesPerXUnit},
+    {"boardstat_acquired_volumes_total", "Volumes acquired (V).", acquisition_engine::kVAcquired},
+    {"boardstat_acquired_frames_total", "Frames acquired (Z).", acquisition_engine::kZAcquired},
+    {"boardstat_acquired_lines_total", "Lines acquired (Y).", acquisition_engine::kYAcquired},
+    {"boardstat_acquired_bytes_total", "Bytes acquired (X).", acquisition_engine::kXAcquired},
 };
 inline constexpr size_t kAcquiredCountCount = std::size(kAcquiredCounts);
 
 /// The buffer manager's and packet engine's 32-bit counts, each on its own.
 inline constexpr CounterMetric kEngineCounts[] = {
     {"boardstat_buffer_qtabs_loaded_total", "QTabs loaded by the buffer manager.",
-     pending::kQTabsLoaded, kFullMask, 1},
-    {"boardstat_buffer_qtabs_used_total", "QTabs used by the buffer manager.", pending::kQTabsUsed,
-     kFullMask, 1},
+     buffer_manager::kQTabsLoaded},
+    {"boardstat_buffer_qtabs_used_total", "QTabs used by the buffer manager.",
+     buffer_manager::kQTabsUsed},
     {"boardstat_buffer_quads_loaded_total", "Quads loaded by the buffer manager.",
-     pending::kQuadsLoaded, kFullMask, 1},
-    {"boardstat_buffer_quads_used_total", "Quads used by the buffer manager.", pending::kQuadsUsed,
-     kFullMask, 1},
+     buffer_manager::kQuadsLoaded},
+    {"boardstat_buffer_quads_used_total", "Quads used by the buffer manager.",
+     buffer_manager::kQuadsUsed},
     {"boardstat_packets_sent_total", "PCI Express packets sent by the packet engine.",
-     pending::kPacketsSent, kFullMask, 1},
+     packet_engine::kPacketsSent},
     {"boardstat_packets_dropped_total", "PCI Express packets dropped by the packet engine.",
-     pending::kPacketsDropped, kFullMask, 1},
+     packet_engine::kPacketsDropped},
 };
 inline constexpr size_t kEngineCountCount = std::size(kEngineCounts);
+
+constexpr bool all_counts(const CounterMetric* metrics, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    if (metrics[i].reg.kind != RegisterKind::kCount) return false;
+  }
+  return true;
+}
+static_assert(all_counts(kAcquiredCounts, kAcquiredCountCount) &&
+                  all_counts(kEngineCounts, kEngineCountCount),
+              "a counter metric reads a register that does not count");
 
 /// A register whose value names one state of a fixed list: one series per state.
 struct StateSetMetric {
@@ -74,17 +82,17 @@ constexpr StateSetMetric state_set(std::string_view name, std::string_view help,
 
 inline constexpr StateSetMetric kStateSets[] = {
     state_set("boardstat_acquisition_run_level", "Run level of the acquisition engine.",
-              pending::kAcquisitionRunLevel, pending::kAcquisitionRunLevelTexts),
+              acquisition_engine::kRunLevel, acquisition_engine::kRunLevelTexts),
     state_set("boardstat_acquisition_state", "Axis the acquisition engine is working on.",
-              pending::kAcquisitionState, pending::kAcquisitionStateTexts),
+              acquisition_engine::kState, acquisition_engine::kStateTexts),
     state_set("boardstat_buffer_run_level", "Run level of the buffer manager.",
-              pending::kBufferRunLevel, pending::kBufferRunLevelTexts),
+              buffer_manager::kRunLevel, buffer_manager::kRunLevelTexts),
     state_set("boardstat_buffer_state", "Descriptor state of the buffer manager.",
-              pending::kBufferState, pending::kBufferStateTexts),
-    state_set("boardstat_packet_state", "Packet state of the packet engine.", pending::kPacketState,
-              pending::kPacketStateTexts),
+              buffer_manager::kState, buffer_manager::kStateTexts),
+    state_set("boardstat_packet_state", "Packet state of the packet engine.", packet_engine::kState,
+              packet_engine::kStateTexts),
     state_set("boardstat_sequencer_run_level", "Run level of the timing sequencer.",
-              pending::kSequencerRunLevel, pending::kSequencerRunLevelTexts),
+              timing_sequencer::kRunLevel, timing_sequencer::kRunLevelTexts),
 };
 inline constexpr size_t kStateSetCount = std::size(kStateSets);
 
@@ -104,135 +112,115 @@ constexpr FlagMetric flag_set(std::string_view name, std::string_view help,
 
 inline constexpr FlagMetric kFlagSets[] = {
     flag_set("boardstat_acquisition_error", "Error latch of the acquisition engine (1: set).",
-             pending::kAcquisitionErrors),
+             acquisition_engine::kErrorFlags),
     flag_set("boardstat_buffer_error", "Error latch of the buffer manager (1: set).",
-             pending::kBufferErrors),
+             buffer_manager::kErrorFlags),
     flag_set("boardstat_packet_error", "Error latch of the packet engine (1: set).",
-             pending::kPacketErrors),
+             packet_engine::kErrorFlags),
     flag_set("boardstat_packet_control", "Control flag of the packet engine (1: set).",
-             pending::kPacketFlags),
+             packet_engine::kControlFlags),
 };
 inline constexpr size_t kFlagSetCount = std::size(kFlagSets);
 
-/// From a probe count to the figure's base unit: count x multiplier / divisor (a divisor, so
-/// that 250 counts of 100 ns give 2.5e-05 s exactly as written).
-struct ProbeScale {
-  double multiplier;
-  double divisor;
-};
-
-/// One rate probe figure: its family (several figures may share one, told apart by a label),
-/// its probe set-up and the scale from the count to the base unit.
+/// One rate probe figure: a measurement of the SystemProbe list, the metric family it goes to
+/// (several figures may share one, told apart by a label) and its base unit.
 struct ProbeFigure {
+  size_t measurement;   // position in system_probe::kMeasurements
   std::string_view id;  // the `measurement` label of its timestamp
   std::string_view family;
   std::string_view help;
   std::string_view label_name;  // empty: the family has one figure
   std::string_view label_value;
-  RateProbeSetup setup;
-  ProbeScale scale;
   bool basic;
 };
 
-namespace probe_scale {
-inline constexpr ProbeScale kPerSecond{1.0 / pending::kRateWindowSeconds, 1.0};
-inline constexpr ProbeScale kBytesPerSecond{
-    pending::kBytesPerTransfer / pending::kRateWindowSeconds, 1.0};
-inline constexpr ProbeScale kSeconds{1.0, pending::kReferenceCountsPerSecond};
-inline constexpr ProbeScale kCount{1.0, 1.0};
-}  // namespace probe_scale
-
-// Figures of one family stand together; the basic ones come first, so a basic run measures
+// Figures of one family stand together; the basic ones come first, so a basic round measures
 // them first.
 inline constexpr ProbeFigure kProbeFigures[] = {
-    {"camera_clock", "boardstat_probe_camera_clock_hertz", "Camera Link pixel clock.", "", "",
-     pending::rate_window(pending::kCameraClock), probe_scale::kPerSecond, true},
-    {"frame_rate", "boardstat_probe_frame_rate_hertz", "Frames a second.", "", "",
-     pending::rate_window(pending::kFrameSignal), probe_scale::kPerSecond, true},
-    {"line_rate", "boardstat_probe_line_rate_hertz", "Lines a second.", "", "",
-     pending::rate_window(pending::kLine), probe_scale::kPerSecond, true},
-    {"trigger_rate", "boardstat_probe_trigger_rate_hertz", "Triggers a second.", "", "",
-     pending::rate_window(pending::kTrigger), probe_scale::kPerSecond, false},
-    {"encoder_a_rate", "boardstat_probe_encoder_rate_hertz", "Encoder edges a second.", "encoder",
-     "A", pending::rate_window(pending::kEncoderA), probe_scale::kPerSecond, false},
-    {"encoder_b_rate", "boardstat_probe_encoder_rate_hertz", "Encoder edges a second.", "encoder",
-     "B", pending::rate_window(pending::kEncoderB), probe_scale::kPerSecond, false},
-    {"cc1_rate", "boardstat_probe_cc_rate_hertz", "Camera control pulses a second.", "cc", "1",
-     pending::rate_window(pending::kCc1), probe_scale::kPerSecond, false},
-    {"cc2_rate", "boardstat_probe_cc_rate_hertz", "Camera control pulses a second.", "cc", "2",
-     pending::rate_window(pending::kCc2), probe_scale::kPerSecond, false},
-    {"cc3_rate", "boardstat_probe_cc_rate_hertz", "Camera control pulses a second.", "cc", "3",
-     pending::rate_window(pending::kCc3), probe_scale::kPerSecond, false},
-    {"cc4_rate", "boardstat_probe_cc_rate_hertz", "Camera control pulses a second.", "cc", "4",
-     pending::rate_window(pending::kCc4), probe_scale::kPerSecond, false},
-    {"cc1_width", "boardstat_probe_cc_width_seconds", "Camera control pulse width.", "cc", "1",
-     pending::interval(pending::kCc1, pending::kEdge0, pending::kCc1, pending::kEdge1,
-                       pending::kTimeReference, pending::kEdge0, 0.25f),
-     probe_scale::kSeconds, false},
-    {"cc2_width", "boardstat_probe_cc_width_seconds", "Camera control pulse width.", "cc", "2",
-     pending::interval(pending::kCc2, pending::kEdge0, pending::kCc2, pending::kEdge1,
-                       pending::kTimeReference, pending::kEdge0, 0.25f),
-     probe_scale::kSeconds, false},
-    {"cc3_width", "boardstat_probe_cc_width_seconds", "Camera control pulse width.", "cc", "3",
-     pending::interval(pending::kCc3, pending::kEdge0, pending::kCc3, pending::kEdge1,
-                       pending::kTimeReference, pending::kEdge0, 0.25f),
-     probe_scale::kSeconds, false},
-    {"cc4_width", "boardstat_probe_cc_width_seconds", "Camera control pulse width.", "cc", "4",
-     pending::interval(pending::kCc4, pending::kEdge0, pending::kCc4, pending::kEdge1,
-                       pending::kTimeReference, pending::kEdge0, 0.25f),
-     probe_scale::kSeconds, false},
-    {"pcie_transfer_rate", "boardstat_probe_pcie_transfer_bytes_per_second",
-     "PCI Express bandwidth.", "", "", pending::rate_window(pending::kPcie),
-     probe_scale::kBytesPerSecond, false},
-    {"pcie_dropped_rate", "boardstat_probe_pcie_dropped_bytes_per_second",
-     "PCI Express bandwidth dropped.", "", "", pending::rate_window(pending::kPcieDropped),
-     probe_scale::kBytesPerSecond, false},
-    {"interrupt_rate", "boardstat_probe_interrupt_rate_hertz", "Interrupts a second.", "", "",
-     pending::rate_window(pending::kInterrupt), probe_scale::kPerSecond, false},
-    {"interrupt_service", "boardstat_probe_interrupt_service_seconds", "Interrupt service time.",
-     "", "",
-     pending::interval(pending::kInterrupt, pending::kEdge0, pending::kInterrupt, pending::kEdge1,
-                       pending::kTimeReference, pending::kEdge0),
-     probe_scale::kSeconds, false},
-    {"lines_per_frame", "boardstat_probe_frame_lines", "Lines of a frame.", "", "",
-     pending::interval(pending::kFrameSignal, pending::kEdge0, pending::kFrameSignal,
-                       pending::kEdge1, pending::kLine, pending::kEdge0),
-     probe_scale::kCount, false},
-    {"lines_between_frames", "boardstat_probe_frame_gap_lines", "Lines between two frames.", "", "",
-     pending::interval(pending::kFrameSignal, pending::kEdge1, pending::kFrameSignal,
-                       pending::kEdge0, pending::kLine, pending::kEdge0),
-     probe_scale::kCount, false},
-    {"clocks_between_frames", "boardstat_probe_frame_gap_clocks",
-     "Camera clocks between two frames.", "", "",
-     pending::interval(pending::kFrameSignal, pending::kEdge1, pending::kFrameSignal,
-                       pending::kEdge0, pending::kCameraClock, pending::kGated),
-     probe_scale::kCount, false},
-    {"clocks_to_first_line", "boardstat_probe_first_line_clocks",
-     "Camera clocks from the start of a frame to its first line.", "", "",
-     pending::interval(pending::kFrameSignal, pending::kEdge0, pending::kLine, pending::kEdge0,
-                       pending::kCameraClock, pending::kGated),
-     probe_scale::kCount, false},
-    {"clocks_per_line", "boardstat_probe_line_clocks", "Camera clocks of a line.", "", "",
-     pending::interval(pending::kLine, pending::kEdge0, pending::kLine, pending::kEdge1,
-                       pending::kCameraClock, pending::kEdge0),
-     probe_scale::kCount, false},
-    {"dval_per_line", "boardstat_probe_line_dval_clocks", "Camera clocks of a line with DVAL high.",
-     "", "",
-     pending::interval(pending::kLine, pending::kEdge0, pending::kLine, pending::kEdge1,
-                       pending::kDval, pending::kGated),
-     probe_scale::kCount, false},
-    {"clocks_between_lines", "boardstat_probe_line_gap_clocks", "Camera clocks between two lines.",
-     "", "",
-     pending::interval(pending::kLine, pending::kEdge1, pending::kLine, pending::kEdge0,
-                       pending::kCameraClock, pending::kGated),
-     probe_scale::kCount, false},
-    {"cc1_to_frame_latency", "boardstat_probe_cc1_to_frame_latency_seconds",
-     "Time from a CC1 pulse to the start of a frame.", "", "",
-     pending::interval(pending::kCc1, pending::kEdge0, pending::kFrameSignal, pending::kEdge0,
-                       pending::kTimeReference, pending::kEdge0),
-     probe_scale::kSeconds, false},
+    {0, "camera_clock", "boardstat_probe_camera_clock_hertz", "Camera Link pixel clock.", "", "",
+     true},
+    {1, "frame_rate", "boardstat_probe_frame_rate_hertz", "Frames a second.", "", "", true},
+    {2, "line_rate", "boardstat_probe_line_rate_hertz", "Lines a second.", "", "", true},
+    {3, "trigger_rate", "boardstat_probe_trigger_rate_hertz", "Triggers a second.", "", "", false},
+    {4, "encoder_a_rate", "boardstat_probe_encoder_rate_hertz", "Encoder edges a second.",
+     "encoder", "A", false},
+    {5, "encoder_b_rate", "boardstat_probe_encoder_rate_hertz", "Encoder edges a second.",
+     "encoder", "B", false},
+    {6, "cc1_rate", "boardstat_probe_cc_rate_hertz", "Camera control pulses a second.", "cc", "1",
+     false},
+    {8, "cc2_rate", "boardstat_probe_cc_rate_hertz", "Camera control pulses a second.", "cc", "2",
+     false},
+    {10, "cc3_rate", "boardstat_probe_cc_rate_hertz", "Camera control pulses a second.", "cc", "3",
+     false},
+    {12, "cc4_rate", "boardstat_probe_cc_rate_hertz", "Camera control pulses a second.", "cc", "4",
+     false},
+    {7, "cc1_width", "boardstat_probe_cc_width_seconds", "Camera control pulse width.", "cc", "1",
+     false},
+    {9, "cc2_width", "boardstat_probe_cc_width_seconds", "Camera control pulse width.", "cc", "2",
+     false},
+    {11, "cc3_width", "boardstat_probe_cc_width_seconds", "Camera control pulse width.", "cc", "3",
+     false},
+    {13, "cc4_width", "boardstat_probe_cc_width_seconds", "Camera control pulse width.", "cc", "4",
+     false},
+    {14, "pcie_transfer_rate", "boardstat_probe_pcie_transfer_bytes_per_second",
+     "PCI Express bandwidth.", "", "", false},
+    {15, "pcie_dropped_rate", "boardstat_probe_pcie_dropped_bytes_per_second",
+     "PCI Express bandwidth dropped.", "", "", false},
+    {16, "interrupt_rate", "boardstat_probe_interrupt_rate_hertz", "Interrupts a second.", "", "",
+     false},
+    {17, "interrupt_service", "boardstat_probe_interrupt_service_seconds",
+     "Interrupt service time.", "", "", false},
+    {18, "lines_per_frame", "boardstat_probe_frame_lines", "Lines of a frame.", "", "", false},
+    {19, "lines_between_frames", "boardstat_probe_frame_gap_lines", "Lines between two frames.", "",
+     "", false},
+    {20, "clocks_between_frames", "boardstat_probe_frame_gap_clocks",
+     "Camera clocks between two frames.", "", "", false},
+    {21, "clocks_to_first_line", "boardstat_probe_first_line_clocks",
+     "Camera clocks from the start of a frame to its first line.", "", "", false},
+    {22, "clocks_per_line", "boardstat_probe_line_clocks", "Camera clocks of a line.", "", "",
+     false},
+    {23, "dval_per_line", "boardstat_probe_line_dval_clocks",
+     "Camera clocks of a line with DVAL high.", "", "", false},
+    {24, "clocks_between_lines", "boardstat_probe_line_gap_clocks",
+     "Camera clocks between two lines.", "", "", false},
+    {25, "cc1_to_frame_latency", "boardstat_probe_cc1_to_frame_latency_seconds",
+     "Time from a CC1 pulse to the start of a frame.", "", "", false},
 };
 inline constexpr size_t kProbeFigureCount = std::size(kProbeFigures);
+
+/// The measurement behind a figure.
+constexpr const system_probe::Measurement& measurement_of(const ProbeFigure& figure) {
+  return system_probe::kMeasurements[figure.measurement];
+}
+
+/// A probe count in the figure's base unit: hertz, bytes per second, seconds, or the count
+/// itself. In double precision from whole numbers, so that 3 frames in the 0.1 s window give
+/// exactly 30 and 250 counts of 100 ns exactly 2.5e-05 s.
+double probe_value(system_probe::Conversion conversion, double count);
+
+constexpr bool ends_with(std::string_view text, std::string_view end) {
+  return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+// Each family's unit must be the unit its measurement's conversion gives.
+constexpr bool units_match() {
+  using system_probe::Conversion;
+  for (const ProbeFigure& figure : kProbeFigures) {
+    if (figure.measurement >= std::size(system_probe::kMeasurements)) return false;
+    const Conversion conversion = measurement_of(figure).conversion;
+    const bool ok =
+        (conversion == Conversion::kPerSecond || conversion == Conversion::kMegahertz)
+            ? ends_with(figure.family, "_hertz")
+        : conversion == Conversion::kMegabytesPerSecond
+            ? ends_with(figure.family, "_bytes_per_second")
+        : conversion == Conversion::kMicroseconds
+            ? ends_with(figure.family, "_seconds")
+            : !ends_with(figure.family, "_seconds") && !ends_with(figure.family, "_hertz");
+    if (!ok) return false;
+  }
+  return true;
+}
+static_assert(units_match(), "a probe figure's family does not name its measurement's unit");
 
 }  // namespace boardstat
 
