@@ -220,6 +220,7 @@ class Session : public std::enable_shared_from_this<Session> {
   }
 
   void send() {
+    keep_alive_ = response_.keep_alive();
     stream_.expires_after(server_.options.write_timeout);
     http::async_write(stream_, response_, [self = shared_from_this()](error_code ec, std::size_t) {
       self->on_write(ec);
@@ -227,8 +228,11 @@ class Session : public std::enable_shared_from_this<Session> {
   }
 
   void on_write(error_code ec) {
+    // A 32-VFG exposition is about 100 KiB: give it back now rather than hold one per idle
+    // connection until its next request.
+    response_ = {};
     if (ec) return;
-    if (response_.keep_alive()) return read_request();
+    if (keep_alive_) return read_request();
     error_code ignored;
     stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
     drain();
@@ -256,6 +260,7 @@ class Session : public std::enable_shared_from_this<Session> {
   std::list<Session*>::iterator place_;
   bool listed_ = true;
   bool waiting_ = false;
+  bool keep_alive_ = false;
   Clock::time_point waiting_since_;
 };
 
