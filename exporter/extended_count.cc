@@ -11,10 +11,11 @@ constexpr double kWindowSeconds = 1.0;
 }  // namespace
 
 uint32_t ExtendedCount::reach() const {
-  const uint32_t half = (mask_ >> 1) + 1;
-  if (!history_) return half;
+  // Without history every lower reading is taken as a wrap: a count may well move most of its
+  // range between two polls (X does, at 10 ms).
+  if (!history_) return mask_;
   const uint64_t largest = std::max(window_max_, previous_window_max_);
-  return static_cast<uint32_t>(std::min<uint64_t>(2 * largest + kReachSlack, half));
+  return static_cast<uint32_t>(std::min<uint64_t>(2 * largest + kReachSlack, mask_));
 }
 
 bool ExtendedCount::shows_clear(uint32_t raw) const {

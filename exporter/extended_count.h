@@ -1,20 +1,20 @@
 // A board count that keeps only its low 16 or 32 bits, extended to a 64-bit total by reading it
 // often, and told apart from a clear.
 //
-// The rule. Between two readings a count only moves up, by its step, modulo its range. A
-// reading lower than the one before is either a wrap (the count passed its top) or a clear (it
-// was set to 0 and counted on). A wrap from the last reading to the new one needs a step of
-// (range - last + new); the count's reach is the largest step it can make between two readings:
-// twice the largest step seen in the last one to two seconds, plus 64, and never more than half
-// the range (the collect interval must keep every step below half the range). A lower reading
-// within reach is a wrap; beyond reach it is a clear. Before a count has one second of history
-// its reach is half the range.
+// The rule. Between two readings a count only moves up, by its step, modulo its range; the
+// collect interval must keep every step below the whole range (a count that passes its whole
+// range between two readings loses that range unseen). A reading lower than the one before is
+// either a wrap (the count passed its top) or a clear (it was set to 0 and counted on). A wrap
+// from the last reading to the new one needs a step of (range - last + new). The count's reach
+// is twice the largest step seen in the last one to two seconds, plus 64: a lower reading
+// within reach is a wrap, beyond reach a clear. In its first second a count has no history and
+// every lower reading is a wrap.
 //
 // The four acquired counts of a VFG are cleared together, so a clear seen in any of them
 // restarts all four (see update_together). Limits: a count that was still and starts at once
-// faster than its reach, just below its top, looks cleared; a clear of a count read within
-// reach of its top, while every other count of its group is also within reach of its top or
-// reads 0, looks like a wrap.
+// faster than its reach, just below its top, looks cleared; a clear while every count of its
+// group reads 0 or within reach of its top looks like a wrap, and so does a clear in the
+// exporter's first second.
 #ifndef BOARDSTAT_EXPORTER_EXTENDED_COUNT_H_
 #define BOARDSTAT_EXPORTER_EXTENDED_COUNT_H_
 

@@ -45,7 +45,16 @@ TEST(ExtendedCount, TotalsFollowTheBoardThroughWrapsAndClears) {
   const uint64_t x_low_at_clear = (1000 + (uint64_t{1} << 32) - 9720000) & k16;
   for (const CountRun& run : {
            CountRun{"X wraps every 17 ms", {{3888000, 0}}, k16, 0.005, 0, 2, -1},
+           CountRun{"X wraps, the first steps before any history",
+                    {{3888000, 0}},
+                    k16,
+                    0.010,
+                    0,
+                    0.9,
+                    -1},
            CountRun{"X polled late, 8 ms apart", {{3888000, 12345}}, k16, 0.008, 0.0004, 2, -1},
+           CountRun{
+               "X polled every 10 ms, up to 6 ms late", {{3888000, 777}}, k16, 0.010, 0.006, 3, -1},
            CountRun{"the first step wraps, before any history",
                     {{3888000, 60000}},
                     k16,
@@ -56,6 +65,8 @@ TEST(ExtendedCount, TotalsFollowTheBoardThroughWrapsAndClears) {
            CountRun{"V and Z wrap together while Y and X go on", vfg0(65530, 7, 9), k16, 0.005,
                     0.001, 3, -1},
            CountRun{"cleared in the lower half", vfg0(20000, 100, 5), k16, 0.005, 0, 3, 2.5025},
+           CountRun{"VFG 0 at 10 ms polls, some late, cleared", vfg0(60000, 50000, 40000), k16,
+                    0.010, 0.005, 3, 2.5025},
            CountRun{"cleared in the upper half", vfg0(60000, 50000, 40000), k16, 0.005, 0, 3,
                     2.5025},
            CountRun{"cleared when X reads above its last value", vfg0(100, 100, x_low_at_clear),
