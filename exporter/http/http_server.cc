@@ -3,6 +3,7 @@
 // connection has one deadline per request (read) and per response (write); the request's size
 // is bounded by the parser's header and body limits; the number of connections is bounded, and
 // when it is reached the connection that has waited longest for its next request makes room.
+// Scrapes that arrive together share one formatted text, so a burst costs one formatting.
 #include "exporter/http/http_server.h"
 
 #include <algorithm>
@@ -127,14 +128,34 @@ tcp::acceptor open_acceptor(asio::io_context& io, const std::string& text) {
 
 }  // namespace
 
+// A response's body is a view of a text that the session holds: concurrent scrapes in one
+// turn of the event loop share one formatted text.
+using Text = std::shared_ptr<const std::string>;
+using Response = http::response<http::span_body<const char>>;
+using Request = http::request<http::string_body>;
+
 namespace {
 class Session;
+
+Text text(std::string s) {
+  return std::make_shared<const std::string>(std::move(s));
+}
+
+// Points the response at the text, sets Content-Length, and keeps the text alive in `holder`.
+void set_body(Response& response, Text& holder, Text body, bool head) {
+  holder = std::move(body);
+  response.body() = {holder->data(), holder->size()};
+  response.prepare_payload();
+  if (head) response.body() = {};  // HEAD: the same header, Content-Length included, no body
+}
 }  // namespace
 
 struct HttpServer::Impl {
   HttpOptions options;
   std::function<std::string()> metrics;
-  std::string landing;
+  Text landing;
+  // The metrics text answered in the current turn of the event loop, if any; see metrics_text.
+  Text batch_metrics;
   std::list<Session*> sessions;  // declared before io: handlers destroyed with io use it
   asio::io_context io{1};
   tcp::acceptor acceptor;
@@ -143,14 +164,15 @@ struct HttpServer::Impl {
   Impl(const HttpOptions& o, std::function<std::string()> m)
       : options(o),
         metrics(std::move(m)),
-        landing(landing_page(o.telemetry_path)),
+        landing(text(landing_page(o.telemetry_path))),
         acceptor(open_acceptor(io, o.listen_address)) {
     options.max_connections = std::max<size_t>(options.max_connections, 1);
   }
 
   void accept();
   void admit(tcp::socket socket);
-  http::response<http::string_body> answer(const http::request<http::string_body>& request);
+  Text metrics_text();
+  Response answer(const Request& request, Text& body);
 };
 
 namespace {
@@ -204,7 +226,7 @@ class Session : public std::enable_shared_from_this<Session> {
     if (ec && is_parse_error(ec)) return send_error(http::status::bad_request);
     if (ec) return;  // timeout (the stream is closed), aborted, or reset by the client
     const auto& request = parser_->get();
-    response_ = server_.answer(request);
+    response_ = server_.answer(request, body_);
     response_.keep_alive(request.keep_alive());
     send();
   }
@@ -213,8 +235,7 @@ class Session : public std::enable_shared_from_this<Session> {
     response_ = {};
     response_.result(status);
     response_.set(http::field::content_type, "text/plain; charset=utf-8");
-    response_.body() = std::string(http::obsolete_reason(status)) + "\n";
-    response_.prepare_payload();
+    set_body(response_, body_, text(std::string(http::obsolete_reason(status)) + "\n"), false);
     response_.keep_alive(false);
     send();
   }
@@ -231,6 +252,7 @@ class Session : public std::enable_shared_from_this<Session> {
     // A 32-VFG exposition is about 100 KiB: give it back now rather than hold one per idle
     // connection until its next request.
     response_ = {};
+    body_.reset();
     if (ec) return;
     if (keep_alive_) return read_request();
     error_code ignored;
@@ -254,8 +276,9 @@ class Session : public std::enable_shared_from_this<Session> {
 
   beast::tcp_stream stream_;
   beast::flat_buffer buffer_;
-  std::optional<http::request_parser<http::string_body>> parser_;
-  http::response<http::string_body> response_;
+  std::optional<http::request_parser<http::string_body>> parser_;  // bounded by body_limit
+  Response response_;
+  Text body_;
   HttpServer::Impl& server_;
   std::list<Session*>::iterator place_;
   bool listed_ = true;
@@ -266,36 +289,45 @@ class Session : public std::enable_shared_from_this<Session> {
 
 }  // namespace
 
-http::response<http::string_body> HttpServer::Impl::answer(
-    const http::request<http::string_body>& request) {
-  http::response<http::string_body> response;
+// Under load many requests complete in one turn of the event loop; they share one formatting,
+// made for the first of them, as if they had come at the same instant. The text is dropped once
+// the requests ready in this turn are answered, so the next turn formats afresh.
+Text HttpServer::Impl::metrics_text() {
+  if (!batch_metrics) {
+    batch_metrics = text(metrics());
+    asio::post(io, [this] { batch_metrics.reset(); });
+  }
+  return batch_metrics;
+}
+
+Response HttpServer::Impl::answer(const Request& request, Text& body) {
+  Response response;
   response.version(request.version());
+  const bool head = request.method() == http::verb::head;
   const auto path = path_of(request.target());
   const bool is_metrics = path == options.telemetry_path;
   if (!is_metrics && path != "/") {
     response.result(http::status::not_found);
     response.set(http::field::content_type, "text/plain; charset=utf-8");
-    response.body() = "404 page not found\n";
-  } else if (request.method() != http::verb::get && request.method() != http::verb::head) {
+    set_body(response, body, text("404 page not found\n"), head);
+  } else if (!head && request.method() != http::verb::get) {
     response.result(http::status::method_not_allowed);
     response.set(http::field::allow, "GET, HEAD");
     response.set(http::field::content_type, "text/plain; charset=utf-8");
-    response.body() = "405 method not allowed\n";
+    set_body(response, body, text("405 method not allowed\n"), head);
   } else {
     response.result(http::status::ok);
     try {
-      response.body() = is_metrics ? metrics() : landing;
+      set_body(response, body, is_metrics ? metrics_text() : landing, head);
       response.set(http::field::content_type,
                    is_metrics ? kMetricsContentType : "text/html; charset=utf-8");
     } catch (const std::exception& e) {
       response.result(http::status::internal_server_error);
       response.set(http::field::content_type, "text/plain; charset=utf-8");
-      response.body() = std::string("cannot format the metrics: ") + e.what() + "\n";
+      set_body(response, body, text(std::string("cannot format the metrics: ") + e.what() + "\n"),
+               head);
     }
   }
-  response.prepare_payload();
-  // HEAD: the same header, Content-Length included, and no body.
-  if (request.method() == http::verb::head) response.body().clear();
   return response;
 }
 

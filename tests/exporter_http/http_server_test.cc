@@ -197,6 +197,20 @@ TEST_F(HttpServerTest, HeadHasTheLengthOfGetButNoBody) {
   EXPECT_EQ(after->body, kMetrics);
 }
 
+TEST_F(HttpServerTest, EachScrapeAfterAnAnswerGetsAFreshText) {
+  std::atomic<int> formatted{0};
+  start([&] { return std::to_string(++formatted) + "\n"; });
+  Client c(port());
+  std::string previous;
+  for (int i = 0; i < 5; ++i) {
+    ASSERT_TRUE(c.send(get("/metrics")));
+    const auto r = c.response();
+    ASSERT_TRUE(r);
+    EXPECT_NE(r->body, previous) << "a text formatted for an earlier scrape was served again";
+    previous = r->body;
+  }
+}
+
 TEST_F(HttpServerTest, OversizedRequestsAreRefusedAndTheServerGoesOn) {
   options.max_request_bytes = 1024;
   start();
