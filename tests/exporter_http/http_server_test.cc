@@ -250,12 +250,12 @@ TEST_F(HttpServerTest, AtTheLimitTheLongestWaitingConnectionMakesRoom) {
 
 TEST_F(HttpServerTest, BeyondTheLimitOfBusyConnectionsNewOnesAreRefusedUntilWritesTimeOut) {
   options.max_connections = 2;
-  options.write_timeout = 1s;
+  options.write_timeout = 2s;
   const std::string big(64 << 20, '#');  // more than the socket buffers take
   start([&] { return big; });
   Client stuck1(port()), stuck2(port());  // ask and never read: the server stays writing
   ASSERT_TRUE(stuck1.send(get("/metrics")) && stuck2.send(get("/metrics")));
-  std::this_thread::sleep_for(300ms);
+  std::this_thread::sleep_for(700ms);  // both read and being answered, on a busy machine too
   {
     Client refused(port());
     refused.send(get("/"));
@@ -263,7 +263,7 @@ TEST_F(HttpServerTest, BeyondTheLimitOfBusyConnectionsNewOnesAreRefusedUntilWrit
     ASSERT_TRUE(r);
     EXPECT_EQ(r->status, 503);
   }
-  std::this_thread::sleep_for(1500ms);  // past the write timeout, still without reading
+  std::this_thread::sleep_for(2s);  // past the write timeout, still without reading
   Client after(port());
   ASSERT_TRUE(after.send(get("/")));
   const auto r = after.response();
