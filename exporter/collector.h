@@ -27,7 +27,7 @@ namespace boardstat {
 enum class ProbeSet { kNone, kBasic, kAll };
 
 struct CollectorOptions {
-  std::chrono::milliseconds collect_interval{10};
+  std::chrono::milliseconds collect_interval{5};
   std::chrono::milliseconds refresh_interval{1000};
   std::chrono::milliseconds probe_interval{10000};  // from the start of one round to the next
   ProbeSet probe = ProbeSet::kBasic;

@@ -10,6 +10,12 @@
 // within reach is a wrap, beyond reach a clear. In its first second a count has no history and
 // every lower reading is a wrap.
 //
+// A poll that comes so late that the count may have passed its whole range (the machine was
+// busy) is unwrapped with the count's rate over the last second: the step taken is the reading's
+// step plus as many whole ranges as bring it nearest to rate x time since the last reading. This
+// only happens when that product is more than half the range; a count that changes its rate a
+// lot during such a late poll gets a wrong number of ranges.
+//
 // The four acquired counts of a VFG are cleared together, so a clear seen in any of them
 // restarts all four (see update_together). Limits: a count that was still and starts at once
 // faster than its reach, just below its top, looks cleared; a clear while every count of its
@@ -44,18 +50,23 @@ class ExtendedCount {
   void restart(uint32_t raw, double now_seconds);
 
  private:
-  void remember_step(uint32_t step, double now_seconds);
+  void remember_step(uint64_t step, double now_seconds);
+  uint64_t unwrap(uint32_t step, double seconds) const;
 
   uint32_t mask_;
   bool started_ = false;
   uint32_t last_ = 0;
+  double last_seconds_ = 0;
   uint64_t total_ = 0;
   uint64_t clears_ = 0;
-  // The largest step of the current one-second window and of the one before.
+  // The largest step of the current one-second window and of the one before, and the count's
+  // rate over the one before.
   bool history_ = false;
   double window_start_ = 0;
-  uint32_t window_max_ = 0;
-  uint32_t previous_window_max_ = 0;
+  uint64_t window_max_ = 0;
+  uint64_t window_sum_ = 0;
+  uint64_t previous_window_max_ = 0;
+  double rate_ = 0;  // counts a second
 };
 
 /// Reads of counts that are cleared together: if any reading shows a clear, every count restarts

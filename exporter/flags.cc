@@ -45,7 +45,7 @@ std::string set_flag(ExporterFlags& flags, std::string_view name, std::string_vi
     const milliseconds high = collect ? kLongestCollectInterval : milliseconds::max();
     if (!duration || *duration < low || *duration > high) {
       return std::string(name) + " wants a duration such as " +
-             (collect ? "10ms, from 1ms to 1s" : "10s, 1s or more") + ", not " + quoted(value);
+             (collect ? "5ms, from 1ms to 1s" : "10s, 1s or more") + ", not " + quoted(value);
     }
     (collect ? flags.collector.collect_interval : flags.collector.probe_interval) = *duration;
   } else if (name == "--collect.probe") {
@@ -137,7 +137,7 @@ Prometheus.
   --textfile.directory=DIR     no HTTP: write DIR/boardstat.prom every second, atomically
   --once                       one exposition to standard output (or, with
                                --textfile.directory, one file), then exit
-  --collect.interval=DURATION  poll the acquired counts this often (default 10ms, 1ms to 1s)
+  --collect.interval=DURATION  poll the acquired counts this often (default 5ms, 1ms to 1s)
   --collect.probe=SET          rate probe figures: none, basic (camera clock, frame and line
                                rate) or all (default basic; --once measures only when given)
   --collect.probe-interval=DURATION

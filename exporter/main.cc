@@ -44,7 +44,7 @@ void complain(const std::string& message) {
 int run_textfile(const Collector& collector, const ExporterFlags& flags) {
   signal(SIGINT, request_stop);
   signal(SIGTERM, request_stop);
-  constexpr auto kStep = std::chrono::milliseconds(50);  // how soon a signal is noticed
+  constexpr auto kStep = std::chrono::milliseconds(250);  // how soon a signal is noticed
   auto next_write = std::chrono::steady_clock::now();
   while (g_stop_requested == 0) {
     if (std::chrono::steady_clock::now() >= next_write) {

@@ -20,9 +20,11 @@ struct CountRun {
   std::vector<SimulatedCount> counts;  // cleared together
   uint32_t mask;
   double interval;
-  double jitter;    // each poll comes up to this much late
-  double seconds;   // how long the collector polls
-  double clear_at;  // negative: never
+  double jitter;         // each poll comes up to this much late
+  double seconds;        // how long the collector polls
+  double clear_at;       // negative: never
+  double stall_at = -1;  // from here on every poll comes `stall` later: one long gap
+  double stall = 0;
 };
 
 uint64_t true_count(const SimulatedCount& c, double t, double clear_at) {
@@ -45,6 +47,17 @@ TEST(ExtendedCount, TotalsFollowTheBoardThroughWrapsAndClears) {
   const uint64_t x_low_at_clear = (1000 + (uint64_t{1} << 32) - 9720000) & k16;
   for (const CountRun& run : {
            CountRun{"X wraps every 17 ms", {{3888000, 0}}, k16, 0.005, 0, 2, -1},
+           CountRun{"VFG 2's X, one poll 20 ms late",
+                    {{4915200, 3}},
+                    k16,
+                    0.005,
+                    0.001,
+                    3,
+                    -1,
+                    1.5,
+                    0.020},
+           CountRun{"VFG 0 stalls 40 ms", vfg0(100, 100, 100), k16, 0.005, 0.001, 3, -1, 1.5,
+                    0.040},
            CountRun{"X wraps, the first steps before any history",
                     {{3888000, 0}},
                     k16,
@@ -84,7 +97,9 @@ TEST(ExtendedCount, TotalsFollowTheBoardThroughWrapsAndClears) {
     double last_poll = 0;
     for (int poll = 0;; ++poll) {
       // Late by a varying part of the jitter, never early.
-      const double t = poll * run.interval + run.jitter * ((poll * 7919) % 11) / 10.0;
+      const double on_time = poll * run.interval;
+      const double t = on_time + run.jitter * ((poll * 7919) % 11) / 10.0 +
+                       (run.stall_at >= 0 && on_time >= run.stall_at ? run.stall : 0);
       if (t > run.seconds) break;
       for (size_t i = 0; i < counts.size(); ++i) {
         raws[i] = static_cast<uint32_t>(true_count(run.counts[i], t, run.clear_at) & run.mask);

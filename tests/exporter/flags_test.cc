@@ -19,7 +19,7 @@ TEST(Flags, Defaults) {
   EXPECT_EQ(parsed.error, "");
   EXPECT_EQ(parsed.flags.listen_address, ":10208");
   EXPECT_EQ(parsed.flags.telemetry_path, "/metrics");
-  EXPECT_EQ(parsed.flags.collector.collect_interval, milliseconds(10));
+  EXPECT_EQ(parsed.flags.collector.collect_interval, milliseconds(5));
   EXPECT_EQ(parsed.flags.collector.probe, ProbeSet::kBasic);
   EXPECT_FALSE(parsed.flags.probe_given);
   EXPECT_FALSE(parsed.flags.once);
