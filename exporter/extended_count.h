@@ -2,8 +2,8 @@
 // often, and told apart from a clear.
 //
 // The rule. Between two readings a count only moves up, by its step, modulo its range; the
-// collect interval must keep every step below the whole range (a count that passes its whole
-// range between two readings loses that range unseen). A reading lower than the one before is
+// collect interval should keep every step below the whole range (a late poll is unwrapped, see
+// below, but only as well as the count's rate holds still). A reading lower than the one before is
 // either a wrap (the count passed its top) or a clear (it was set to 0 and counted on). A wrap
 // from the last reading to the new one needs a step of (range - last + new). The count's reach
 // is twice the largest step seen in the last one to two seconds, plus 64: a lower reading
