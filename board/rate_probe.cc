@@ -17,8 +17,7 @@ uint32_t steady_milliseconds() {
       std::chrono::duration_cast<std::chrono::milliseconds>(since_epoch).count());
 }
 
-int32_t run_rate_probe(KvHandle vfg, const RateProbeSetup& setup, float& count,
-                       MillisecondClock clock) {
+void start_rate_probe(KvHandle vfg, const RateProbeSetup& setup) {
   KvRegPoke(vfg, kPrologue, 1);
   KvRegPoke(vfg, kStopCount, setup.stop_count);
   KvRegPoke(vfg, kAlwaysOne, 1);
@@ -31,17 +30,34 @@ int32_t run_rate_probe(KvHandle vfg, const RateProbeSetup& setup, float& count,
   KvRegPoke(vfg, kCountEdge, setup.count_edge);
   KvRegPoke(vfg, kMode, setup.mode);
   KvRegPoke(vfg, kStart, 1);
+}
 
+bool rate_probe_busy(KvHandle vfg) {
+  return KvRegPeek(vfg, kBusy) != 0;
+}
+
+bool rate_probe_timed_out(uint32_t started_ms, uint32_t now_ms, float time_limit) {
+  // Modulo 2^32 then signed, so a wrapping clock still gives the right difference.
+  const auto elapsed_ms = static_cast<int32_t>(now_ms - started_ms);
+  return elapsed_ms / 1000.0 > static_cast<double>(time_limit);
+}
+
+float read_rate_probe_count(KvHandle vfg) {
+  return static_cast<float>(KvRegPeek(vfg, kCount));
+}
+
+// The busy register is read once before the clock is looked at, then the clock is checked
+// before every re-read: a probe that is already done costs no clock reading.
+int32_t run_rate_probe(KvHandle vfg, const RateProbeSetup& setup, float& count,
+                       MillisecondClock clock) {
+  start_rate_probe(vfg, setup);
   const uint32_t t0 = clock();
-  if (KvRegPeek(vfg, kBusy) != 0) {
-    const double limit = static_cast<double>(setup.time_limit);
+  if (rate_probe_busy(vfg)) {
     do {
-      // Modulo 2^32 then signed, so a wrapping clock still gives the right difference.
-      const auto elapsed_ms = static_cast<int32_t>(clock() - t0);
-      if (elapsed_ms / 1000.0 > limit) return kProbeTimedOut;
-    } while (KvRegPeek(vfg, kBusy) != 0);
+      if (rate_probe_timed_out(t0, clock(), setup.time_limit)) return kProbeTimedOut;
+    } while (rate_probe_busy(vfg));
   }
-  count = static_cast<float>(KvRegPeek(vfg, kCount));
+  count = read_rate_probe_count(vfg);
   return kProbeDone;
 }
 

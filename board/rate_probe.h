@@ -35,6 +35,22 @@ struct RateProbeSetup {
 inline constexpr int32_t kProbeDone = 0;
 inline constexpr int32_t kProbeTimedOut = -1;
 
+/// The steps of one measurement, for a caller that does other board work while the probe
+/// counts (the exporter polls its counts meanwhile). run_rate_probe is these steps in a row.
+///
+/// Configures the probe for `setup` and starts it: twelve writes in the board's fixed order.
+void start_rate_probe(KvHandle vfg, const RateProbeSetup& setup);
+
+/// True while the started measurement runs (its busy register reads non-zero).
+bool rate_probe_busy(KvHandle vfg);
+
+/// True when more than `time_limit` seconds lie between `started_ms` and `now_ms`, both
+/// readings of one millisecond clock (the difference is taken modulo 2^32, then signed).
+bool rate_probe_timed_out(uint32_t started_ms, uint32_t now_ms, float time_limit);
+
+/// The finished measurement's count, in single precision (exact up to 2^24).
+float read_rate_probe_count(KvHandle vfg);
+
 /// Runs one measurement on `vfg` and waits for it, polling the busy register without sleeping
 /// and checking `clock` before every re-read. On success the count, in single precision (exact
 /// up to 2^24), is stored in `count`. On a time-out `count` keeps its value and the probe is

@@ -1,0 +1,158 @@
+#!/usr/bin/env bash
+# Scrape latency, idle processor time and memory of boardstat_exporter on boards of 1 and 32
+# VFGs, beside prometheus-node-exporter in the same run, printed as one Markdown table.
+#
+#   bash bench/exporter/run.sh          # BUILD_DIR=build by default; about 2 minutes
+#
+# Per exporter, all on 127.0.0.1: processor time over 10 s with nobody scraping
+# (/proc/PID/stat); wrk with 50 connections for 10 s; the same with 20 idle connections opened
+# just before and held; then, still with them, 50 scrapers at 10 scrapes a second each
+# (paced_scrapers.cc, as Prometheus servers scrape: on a clock, not as fast as answers come);
+# the resident set idle, after the load (VmRSS) and its peak (VmHWM). Needs wrk, curl and a
+# C++ compiler; the reference row needs prometheus-node-exporter.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+build=${BUILD_DIR:-build}
+duration=${BENCH_SECONDS:-10}
+node_exporter=${NODE_EXPORTER:-prometheus-node-exporter}
+
+for tool in wrk curl; do
+  command -v "$tool" >/dev/null || { echo "$tool is missing (apt-get install $tool)" >&2; exit 1; }
+done
+
+echo "building boardstat_exporter in $build ..." >&2
+[ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" --target boardstat_exporter -j2 >/dev/null
+exporter=$build/exporter/boardstat_exporter
+
+tmp=$(mktemp -d)
+c++ -std=c++17 -O2 -Wall -Wextra -Wpedantic -pthread bench/exporter/paced_scrapers.cc \
+  -o "$tmp/paced_scrapers"
+server_pid=
+idle_fds=()
+# A child that ended stays a zombie until waited for, and kill -0 still finds it.
+alive() { [ -r "/proc/$1/stat" ] && ! grep -q '^[0-9]* (.*) Z' "/proc/$1/stat" 2>/dev/null; }
+stop_server() {
+  [ -n "$server_pid" ] || return 0
+  kill -TERM "$server_pid" 2>/dev/null || true
+  for _ in $(seq 50); do
+    alive "$server_pid" || break
+    sleep 0.1
+  done
+  kill -KILL "$server_pid" 2>/dev/null || true
+  wait "$server_pid" 2>/dev/null || true
+  server_pid=
+}
+close_idle() {
+  local fd
+  for fd in "${idle_fds[@]}"; do exec {fd}>&-; done
+  idle_fds=()
+}
+open_idle() {  # 20 connections that send nothing
+  local fd
+  close_idle
+  for _ in $(seq 20); do
+    exec {fd}<>"/dev/tcp/127.0.0.1/$port"
+    idle_fds+=("$fd")
+  done
+}
+cleanup() {
+  close_idle
+  stop_server
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# Boards of 1 and 32 VFGs, each a copy of VFG 0 of the built-in board (30 frames a second).
+awk '/^vfg/ { n++ } n == 1' sim/default.board >"$tmp/vfg0"
+for count in 1 32; do
+  for _ in $(seq "$count"); do cat "$tmp/vfg0"; done >"$tmp/vfgs$count.board"
+done
+
+# start NAME COMMAND... (@PORT@ replaced): a random free port, tried again when taken.
+start() {
+  local name=$1
+  shift
+  for _ in $(seq 10); do
+    port=$((20000 + RANDOM % 30000))
+    "${@//@PORT@/$port}" >"$tmp/$name.log" 2>&1 &
+    server_pid=$!
+    local deadline=$((SECONDS + 20))
+    while alive "$server_pid" && [ "$SECONDS" -lt "$deadline" ]; do
+      curl -sf -m 2 -o /dev/null "http://127.0.0.1:$port/metrics" && return 0
+      sleep 0.2
+    done
+    stop_server
+  done
+  echo "$name did not start; its log:" >&2
+  cat "$tmp/$name.log" >&2
+  exit 1
+}
+
+cpu_ticks() { awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$1/stat"; }  # utime + stime
+memory_kib() { awk -v key="$2:" '$1 == key { print $2 }' "/proc/$1/status"; }
+mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
+
+# wrk_figures CONNECTIONS: "p50 p99 requests/s failed", latencies in ms; failed counts
+# responses other than 2xx and 3xx, and connect, read, write and timeout errors.
+wrk_figures() {
+  wrk -c"$1" -t"$((${1} < 2 ? 1 : 2))" -d"${duration}s" --latency \
+    "http://127.0.0.1:$port/metrics" >"$tmp/wrk.txt"
+  awk 'function ms(v) {
+         if (v ~ /us$/) return v / 1000; if (v ~ /ms$/) return v + 0; if (v ~ /s$/) return v * 1000
+         return v }
+       $1 == "50%" { p50 = ms($2) } $1 == "99%" { p99 = ms($2) }
+       $1 == "Requests/sec:" { rps = $2 }
+       /Non-2xx/ { failed += $NF }
+       /Socket errors/ { gsub(/,/, ""); failed += $4 + $6 + $8 + $10 }
+       END { printf "%.2f %.2f %.0f %d\n", p50, p99, rps, failed }' "$tmp/wrk.txt"
+}
+
+rows=()
+measure() {  # measure LABEL VFGS: on the server started last
+  local label=$1 vfgs=$2 body before after idle_cpu idle_rss single loaded held paced rss hwm
+  body=$(curl -sf -m 5 "http://127.0.0.1:$port/metrics" | wc -c)
+  sleep 1
+  before=$(cpu_ticks "$server_pid")
+  sleep 10
+  after=$(cpu_ticks "$server_pid")
+  idle_cpu=$(awk -v t="$((after - before))" -v hz="$(getconf CLK_TCK)" \
+    'BEGIN { printf "%.2f", t / hz / 10 * 100 }')
+  idle_rss=$(memory_kib "$server_pid" VmRSS)
+  single=$(wrk_figures 1)
+  loaded=$(wrk_figures 50)
+  open_idle
+  held=$(wrk_figures 50)
+  open_idle  # afresh: the exporter closes connections idle for its read timeout (10 s)
+  paced=$("$tmp/paced_scrapers" "$port" /metrics 50 10 "$duration" || true)
+  close_idle
+  rss=$(memory_kib "$server_pid" VmRSS)
+  hwm=$(memory_kib "$server_pid" VmHWM)
+  read -r s50 s99 _ _ <<<"$single"
+  read -r l50 l99 lrps lfailed <<<"$loaded"
+  read -r h50 h99 hrps hfailed <<<"$held"
+  read -r p50 p99 pmax _ pfailed <<<"$paced"
+  rows+=("| $label | $vfgs | $body | $s50 / $s99 | $l50 / $l99 | $lrps | $lfailed | $h50 / $h99 | $hfailed | $p50 / $p99 / $pmax | $pfailed | $idle_cpu | $(mib "$idle_rss") / $(mib "$rss") / $(mib "$hwm") |")
+}
+
+for count in 1 32; do
+  echo "boardstat_exporter, $count VFG(s) ..." >&2
+  BOARDSIM_CONFIG=$tmp/vfgs$count.board start boardstat "$exporter" \
+    --web.listen-address=127.0.0.1:@PORT@
+  measure boardstat_exporter "$count"
+  stop_server
+done
+if command -v "$node_exporter" >/dev/null; then
+  echo "$node_exporter ..." >&2
+  start node_exporter "$node_exporter" --web.listen-address=127.0.0.1:@PORT@
+  measure "$node_exporter $("$node_exporter" --version 2>&1 | awk 'NR == 1 { print $3 }')" -
+  stop_server
+else
+  echo "$node_exporter is missing: no reference row (apt-get install prometheus-node-exporter)" >&2
+fi
+
+echo "| Exporter | VFGs | Body (bytes) | 1 scraper: p50 / p99 (ms) | 50 scrapers: p50 / p99 (ms) | 50 scrapers: scrapes/s | 50 scrapers: failed | 50 scrapers + 20 idle connections: p50 / p99 (ms) | + 20 idle: failed | 50 scrapers at 10/s each + 20 idle: p50 / p99 / max (ms) | paced: failed | Processor while idle (% of one) | Resident: idle / after load / peak (MiB) |"
+echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|"
+printf '%s\n' "${rows[@]}"

@@ -1,0 +1,129 @@
+// The collector: the one owner of every board call in the exporter. It finds and opens the
+// VFGs, polls the 16-bit acquired counts every collect interval (often enough to see every
+// wrap), reads the other registers once a refresh interval, runs the rate probe figure after
+// figure in the background, and publishes a snapshot that a scrape only formats.
+#ifndef BOARDSTAT_EXPORTER_COLLECTOR_H_
+#define BOARDSTAT_EXPORTER_COLLECTOR_H_
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "board/board_access.h"
+#include "exporter/extended_count.h"
+#include "exporter/metric_tables.h"
+
+namespace boardstat {
+
+/// Which rate probe figures are measured.
+enum class ProbeSet { kNone, kBasic, kAll };
+
+struct CollectorOptions {
+  std::chrono::milliseconds collect_interval{5};
+  std::chrono::milliseconds refresh_interval{1000};
+  std::chrono::milliseconds probe_interval{10000};  // from the start of one round to the next
+  ProbeSet probe = ProbeSet::kBasic;
+};
+
+/// The most VFGs the exporter opens, as the console.
+inline constexpr size_t kMaxVfgs = 32;
+
+struct ProbeResult {
+  double value;                  // in the figure's base unit
+  double measured_unix_seconds;  // when the measurement ended
+};
+
+/// One VFG as last collected.
+struct VfgSnapshot {
+  bool up = false;  // open, and read by the last refresh
+  std::string firmware_date;
+  std::string firmware_time;
+  std::array<uint64_t, kAcquiredCountCount> acquired{};  // in the metric's unit
+  uint64_t acquired_clears = 0;
+  std::array<uint64_t, kEngineCountCount> engine_counts{};
+  std::array<uint32_t, kStateSetCount> states{};
+  std::array<std::vector<bool>, kFlagSetCount> flags;
+  std::array<std::optional<ProbeResult>, kProbeFigureCount> probe;
+};
+
+struct Snapshot {
+  bool collected = false;
+  size_t vfgs_found = 0;
+  std::vector<VfgSnapshot> vfgs;
+  double collection_seconds = 0;  // the last refresh: counts, registers and probe steps
+  std::chrono::steady_clock::time_point published{};
+  uint64_t count_polls = 0;
+};
+
+class Collector {
+ public:
+  explicit Collector(const CollectorOptions& options);
+  Collector(const Collector&) = delete;
+  Collector& operator=(const Collector&) = delete;
+
+  /// Finds the VFGs and opens each; one that fails to open is retried at every refresh.
+  void discover();
+
+  /// One collection on the calling thread: counts, registers, and, with `with_probe`, every
+  /// selected figure measured to its end. Publishes the result. For --once.
+  void collect_once(bool with_probe);
+
+  /// The collector's loop, until stop() is called. Run it on its own thread.
+  void run();
+  void stop();
+
+  /// A copy of the newest published snapshot.
+  Snapshot latest() const;
+
+ private:
+  struct ProbeRun {
+    bool running = false;
+    size_t figure = 0;
+    uint32_t started_ms = 0;
+    uint64_t rounds_done = 0;
+    std::chrono::steady_clock::time_point next_round{};
+  };
+  struct Vfg {
+    LmBrdEntry entry{};
+    KvHandle handle = nullptr;
+    bool open = false;
+    std::vector<ExtendedCount> acquired;  // as kAcquiredCounts
+    std::vector<ExtendedCount> engine;    // as kEngineCounts
+    ProbeRun probe;
+    VfgSnapshot snapshot;
+    Vfg();
+  };
+
+  void poll_counts(double now_seconds);
+  void read_engine_counts(Vfg& vfg, double now_seconds);
+  void read_registers(Vfg& vfg);
+  void step_probe(Vfg& vfg, std::chrono::steady_clock::time_point now);
+  bool probe_wanted(size_t figure) const;
+  size_t next_figure(size_t after) const;
+  void refresh(double now_seconds);
+  void publish(double collection_seconds);
+  double seconds_since_start(std::chrono::steady_clock::time_point t) const;
+
+  CollectorOptions options_;
+  std::vector<Vfg> vfgs_;
+  size_t found_ = 0;
+  uint64_t polls_ = 0;
+  std::chrono::steady_clock::time_point start_;
+
+  mutable std::mutex mutex_;
+  Snapshot published_;
+  std::condition_variable wake_;
+  bool stopping_ = false;
+};
+
+}  // namespace boardstat
+
+#endif  // BOARDSTAT_EXPORTER_COLLECTOR_H_

@@ -1,0 +1,153 @@
+#include "exporter/flags.h"
+
+#include <charconv>
+#include <limits>
+
+namespace boardstat {
+namespace {
+
+using std::chrono::milliseconds;
+
+constexpr milliseconds kShortestCollectInterval{1};
+constexpr milliseconds kLongestCollectInterval{1000};
+constexpr milliseconds kShortestProbeInterval{1000};
+
+std::optional<ProbeSet> parse_probe_set(std::string_view text) {
+  if (text == "none") return ProbeSet::kNone;
+  if (text == "basic") return ProbeSet::kBasic;
+  if (text == "all") return ProbeSet::kAll;
+  return std::nullopt;
+}
+
+std::string quoted(std::string_view text) {
+  return "\"" + std::string(text) + "\"";
+}
+
+// Sets the flag `name` from `value`; returns the error, empty when it is fine.
+std::string set_flag(ExporterFlags& flags, std::string_view name, std::string_view value) {
+  if (name == "--web.listen-address") {
+    if (value.find(':') == std::string_view::npos) {
+      return "--web.listen-address wants HOST:PORT or :PORT, not " + quoted(value);
+    }
+    flags.listen_address = value;
+  } else if (name == "--web.telemetry-path") {
+    if (value.size() < 2 || value[0] != '/') {
+      return "--web.telemetry-path wants a path below /, such as /metrics, not " + quoted(value);
+    }
+    flags.telemetry_path = value;
+  } else if (name == "--textfile.directory") {
+    if (value.empty()) return "--textfile.directory wants a folder";
+    flags.textfile_directory = value;
+  } else if (name == "--collect.interval" || name == "--collect.probe-interval") {
+    const bool collect = name == "--collect.interval";
+    const std::optional<milliseconds> duration = parse_duration(value);
+    const milliseconds low = collect ? kShortestCollectInterval : kShortestProbeInterval;
+    const milliseconds high = collect ? kLongestCollectInterval : milliseconds::max();
+    if (!duration || *duration < low || *duration > high) {
+      return std::string(name) + " wants a duration such as " +
+             (collect ? "5ms, from 1ms to 1s" : "10s, 1s or more") + ", not " + quoted(value);
+    }
+    (collect ? flags.collector.collect_interval : flags.collector.probe_interval) = *duration;
+  } else if (name == "--collect.probe") {
+    const std::optional<ProbeSet> set = parse_probe_set(value);
+    if (!set) return "--collect.probe wants none, basic or all, not " + quoted(value);
+    flags.collector.probe = *set;
+    flags.probe_given = true;
+  } else {
+    return "unknown flag " + std::string(name);
+  }
+  return {};
+}
+
+bool takes_value(std::string_view name) {
+  return name == "--web.listen-address" || name == "--web.telemetry-path" ||
+         name == "--textfile.directory" || name == "--collect.interval" ||
+         name == "--collect.probe" || name == "--collect.probe-interval";
+}
+
+}  // namespace
+
+std::optional<milliseconds> parse_duration(std::string_view text) {
+  uint64_t number = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (error != std::errc() || end == text.data()) return std::nullopt;
+  const std::string_view unit(end, static_cast<size_t>(text.data() + text.size() - end));
+  uint64_t per_unit = 0;
+  if (unit == "ms") {
+    per_unit = 1;
+  } else if (unit == "s") {
+    per_unit = 1000;
+  } else if (unit == "m") {
+    per_unit = 60000;
+  } else {
+    return std::nullopt;
+  }
+  if (number > static_cast<uint64_t>(std::numeric_limits<int32_t>::max()) / per_unit) {
+    return std::nullopt;
+  }
+  return milliseconds(number * per_unit);
+}
+
+ParsedFlags parse_flags(const std::vector<std::string_view>& args) {
+  ParsedFlags parsed;
+  ExporterFlags& flags = parsed.flags;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+      flags.help = true;
+      continue;
+    }
+    if (arg == "--version") {
+      flags.version = true;
+      continue;
+    }
+    if (arg == "--once") {
+      flags.once = true;
+      continue;
+    }
+    const size_t equals = arg.find('=');
+    const std::string_view name = arg.substr(0, equals);
+    if (!takes_value(name)) {
+      parsed.error = arg.substr(0, 2) == "--" ? "unknown flag " + std::string(name)
+                                              : "unexpected argument " + quoted(arg);
+      return parsed;
+    }
+    std::string_view value;
+    if (equals != std::string_view::npos) {
+      value = arg.substr(equals + 1);
+    } else if (i + 1 < args.size()) {
+      value = args[++i];
+    } else {
+      parsed.error = std::string(name) + " wants a value";
+      return parsed;
+    }
+    parsed.error = set_flag(flags, name, value);
+    if (!parsed.error.empty()) return parsed;
+  }
+  return parsed;
+}
+
+std::string usage() {
+  return R"(Usage: boardstat_exporter [FLAG]...
+Exposes the frame grabber boards' counts, states, error latches and rate probe figures to
+Prometheus.
+
+  --web.listen-address=ADDR    serve HTTP on ADDR, HOST:PORT or :PORT (default :10208)
+  --web.telemetry-path=PATH    serve the metrics at PATH (default /metrics)
+  --textfile.directory=DIR     no HTTP: write DIR/boardstat.prom every second, atomically
+  --once                       one exposition to standard output (or, with
+                               --textfile.directory, one file), then exit
+  --collect.interval=DURATION  poll the acquired counts this often (default 5ms, 1ms to 1s)
+  --collect.probe=SET          rate probe figures: none, basic (camera clock, frame and line
+                               rate) or all (default basic; --once measures only when given)
+  --collect.probe-interval=DURATION
+                               start a round of probe figures this often (default 10s)
+  -h, --help                   this text
+  --version                    the version
+
+Durations: a whole number and ms, s or m. Exit status: 0 after SIGINT or SIGTERM or --once,
+1 when the exporter cannot listen or write, 2 for a bad command line.
+)";
+}
+
+}  // namespace boardstat

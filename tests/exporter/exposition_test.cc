@@ -1,0 +1,155 @@
+#include "exporter/exposition.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace boardstat {
+namespace {
+
+TEST(Exposition, EscapesLabelValuesAndHelp) {
+  struct Case {
+    std::string_view raw;
+    std::string_view label;
+    std::string_view help;
+  };
+  for (const Case& c :
+       {Case{"12/05/2016", "12/05/2016", "12/05/2016"}, Case{"a\\b", "a\\\\b", "a\\\\b"},
+        Case{"say \"hi\"", "say \\\"hi\\\"", "say \"hi\""},
+        Case{"two\nlines", "two\\nlines", "two\\nlines"},
+        Case{"\\\"\n", "\\\\\\\"\\n", "\\\\\"\\n"}}) {
+    EXPECT_EQ(escape_label_value(c.raw), c.label) << c.raw;
+    EXPECT_EQ(escape_help(c.raw), c.help) << c.raw;
+  }
+  ExpositionWriter out;
+  out.sample("m", {{"vfg", "0"}, {"flag", "x\"y"}}, "1");
+  EXPECT_EQ(out.take(), "m{vfg=\"0\",flag=\"x\\\"y\"} 1\n");
+}
+
+TEST(Exposition, ValuesReadBackExactly) {
+  EXPECT_EQ(format_value(std::numeric_limits<uint64_t>::max()), "18446744073709551615");
+  EXPECT_EQ(format_value(30.0), "30");
+  EXPECT_EQ(format_value(85034013.6), "85034013.6");
+  EXPECT_EQ(format_value(2.5e-05), "2.5e-05");
+  EXPECT_EQ(format_value(std::nan("")), "NaN");
+  EXPECT_EQ(format_value(-std::numeric_limits<double>::infinity()), "-Inf");
+}
+
+// A snapshot with every kind of value: VFG 0 up with every probe figure, VFG 1 that could not
+// be opened, VFG 2 up with state values outside their lists and no probe figure.
+Snapshot full_snapshot() {
+  Snapshot s;
+  s.collected = true;
+  s.vfgs_found = 3;
+  s.vfgs.resize(3);
+  for (size_t v : {0u, 2u}) {
+    VfgSnapshot& vfg = s.vfgs[v];
+    vfg.up = true;
+    vfg.firmware_date = "12/05/2016";
+    vfg.firmware_time = "09:07";
+    for (size_t i = 0; i < kFlagSetCount; ++i) vfg.flags[i].assign(kFlagSets[i].flag_count, v == 0);
+    vfg.acquired = {1, 2, 3, 48};
+  }
+  for (size_t f = 0; f < kProbeFigureCount; ++f) s.vfgs[0].probe[f] = ProbeResult{1.5, 1.7e9};
+  for (uint32_t& state : s.vfgs[2].states) state = 0xFFFFFFFF;
+  s.published = std::chrono::steady_clock::now();
+  return s;
+}
+
+struct Sample {
+  std::string name;
+  std::string labels;
+  std::string value;
+};
+
+// Splits a sample line into its name, its label text and its value.
+Sample parse_sample(const std::string& line) {
+  Sample s;
+  const size_t brace = line.find('{');
+  const size_t blank = line.rfind(' ');
+  s.name = line.substr(0, std::min(brace, line.find(' ')));
+  if (brace != std::string::npos) s.labels = line.substr(brace, line.rfind('}') - brace + 1);
+  s.value = line.substr(blank + 1);
+  return s;
+}
+
+// The rules a scraper relies on: one HELP and one TYPE per family before its samples, the
+// family's samples together, no series twice, _total exactly on counters, a final newline.
+TEST(Exposition, EveryFamilyOnceEverySeriesOnce) {
+  const std::string text = format_exposition(full_snapshot(), std::chrono::steady_clock::now());
+  ASSERT_FALSE(text.empty());
+  EXPECT_EQ(text.back(), '\n');
+  std::istringstream lines(text);
+  std::string line;
+  std::map<std::string, std::string> types;
+  std::set<std::string> finished_families;
+  std::set<std::string> series;
+  std::string current;
+  while (std::getline(lines, line)) {
+    SCOPED_TRACE(line);
+    if (line.rfind("# HELP ", 0) == 0) {
+      const std::string name = line.substr(7, line.find(' ', 7) - 7);
+      EXPECT_FALSE(types.count(name)) << "family twice: " << name;
+      if (!current.empty()) finished_families.insert(current);
+      current = name;
+      continue;
+    }
+    if (line.rfind("# TYPE ", 0) == 0) {
+      const std::string name = line.substr(7, line.find(' ', 7) - 7);
+      EXPECT_EQ(name, current);
+      types[name] = line.substr(line.rfind(' ') + 1);
+      const bool total = name.size() > 6 && name.substr(name.size() - 6) == "_total";
+      EXPECT_EQ(total, types[name] == "counter");
+      continue;
+    }
+    const Sample s = parse_sample(line);
+    EXPECT_EQ(s.name, current) << "sample outside its family";
+    EXPECT_TRUE(series.insert(s.name + s.labels).second) << "series twice";
+    if (s.name != "boardstat_vfg_up") {
+      EXPECT_EQ(s.labels.find("vfg=\"1\""), std::string::npos)
+          << "a VFG that is not open has only boardstat_vfg_up";
+    }
+  }
+  EXPECT_TRUE(series.count("boardstat_vfg_up{vfg=\"1\"}"));
+  EXPECT_TRUE(series.count("boardstat_acquired_frames_total{vfg=\"0\"}"));
+  EXPECT_TRUE(series.count("boardstat_up"));
+  EXPECT_NE(text.find("boardstat_acquired_bytes_total{vfg=\"0\"} 48\n"), std::string::npos);
+  EXPECT_NE(text.find("boardstat_firmware_info{vfg=\"0\",build_date=\"12/05/2016\","
+                      "build_time=\"09:07\"} 1\n"),
+            std::string::npos);
+}
+
+// A state set has exactly one series at 1 when the value is in its list, none when it is not
+// (no sentinel state); a probe figure without a value is left out with its timestamp.
+TEST(Exposition, StateSetsAndMissingFigures) {
+  const std::string text = format_exposition(full_snapshot(), std::chrono::steady_clock::now());
+  for (const StateSetMetric& metric : kStateSets) {
+    SCOPED_TRACE(metric.name);
+    for (const char* vfg : {"0", "2"}) {
+      int ones = 0;
+      int series = 0;
+      std::istringstream lines(text);
+      std::string line;
+      const std::string prefix = std::string(metric.name) + "{vfg=\"" + vfg + "\",state=";
+      while (std::getline(lines, line)) {
+        if (line.rfind(prefix, 0) != 0) continue;
+        ++series;
+        ones += line.back() == '1';
+      }
+      EXPECT_EQ(series, static_cast<int>(metric.state_count));
+      EXPECT_EQ(ones, vfg[0] == '0' ? 1 : 0);
+    }
+  }
+  EXPECT_NE(text.find("boardstat_probe_frame_rate_hertz{vfg=\"0\"} 1.5\n"), std::string::npos);
+  EXPECT_EQ(text.find("boardstat_probe_frame_rate_hertz{vfg=\"2\"}"), std::string::npos);
+  EXPECT_NE(text.find("measurement=\"frame_rate\"} 1.7e+09\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace boardstat

@@ -1,0 +1,73 @@
+#include "exporter/flags.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace boardstat {
+namespace {
+
+using std::chrono::milliseconds;
+
+ParsedFlags parse(std::vector<std::string_view> args) {
+  return parse_flags(args);
+}
+
+TEST(Flags, Defaults) {
+  const ParsedFlags parsed = parse({});
+  EXPECT_EQ(parsed.error, "");
+  EXPECT_EQ(parsed.flags.listen_address, ":10208");
+  EXPECT_EQ(parsed.flags.telemetry_path, "/metrics");
+  EXPECT_EQ(parsed.flags.collector.collect_interval, milliseconds(5));
+  EXPECT_EQ(parsed.flags.collector.probe, ProbeSet::kBasic);
+  EXPECT_FALSE(parsed.flags.probe_given);
+  EXPECT_FALSE(parsed.flags.once);
+}
+
+TEST(Flags, BothValueFormsAndEveryFlag) {
+  const ParsedFlags parsed =
+      parse({"--web.listen-address=127.0.0.1:9", "--web.telemetry-path", "/m",
+             "--textfile.directory=/tmp", "--collect.interval", "2ms", "--collect.probe=all",
+             "--collect.probe-interval=1m", "--once"});
+  ASSERT_EQ(parsed.error, "");
+  EXPECT_EQ(parsed.flags.listen_address, "127.0.0.1:9");
+  EXPECT_EQ(parsed.flags.telemetry_path, "/m");
+  EXPECT_EQ(parsed.flags.textfile_directory, "/tmp");
+  EXPECT_EQ(parsed.flags.collector.collect_interval, milliseconds(2));
+  EXPECT_EQ(parsed.flags.collector.probe, ProbeSet::kAll);
+  EXPECT_TRUE(parsed.flags.probe_given);
+  EXPECT_EQ(parsed.flags.collector.probe_interval, milliseconds(60000));
+  EXPECT_TRUE(parsed.flags.once);
+}
+
+// Each bad command line names what is wrong.
+TEST(Flags, BadCommandLines) {
+  struct Case {
+    std::vector<std::string_view> args;
+    std::string_view error;
+  };
+  for (const Case& c : {
+           Case{{"--web.listen-addres=:1"}, "unknown flag --web.listen-addres"},
+           Case{{"-x"}, "unexpected argument \"-x\""},
+           Case{{"metrics"}, "unexpected argument \"metrics\""},
+           Case{{"--collect.interval"}, "--collect.interval wants a value"},
+           Case{{"--collect.interval=0ms"}, "--collect.interval wants a duration"},
+           Case{{"--collect.interval=2s"}, "--collect.interval wants a duration"},
+           Case{{"--collect.interval=5"}, "--collect.interval wants a duration"},
+           Case{{"--collect.interval=-5ms"}, "--collect.interval wants a duration"},
+           Case{{"--collect.interval=99999999999999999999ms"}, "--collect.interval wants"},
+           Case{{"--collect.probe-interval=500ms"}, "--collect.probe-interval wants"},
+           Case{{"--collect.probe=some"}, "--collect.probe wants none, basic or all"},
+           Case{{"--web.telemetry-path=metrics"}, "--web.telemetry-path wants a path"},
+           Case{{"--web.telemetry-path=/"}, "--web.telemetry-path wants a path"},
+           Case{{"--web.listen-address=10208"}, "--web.listen-address wants HOST:PORT"},
+           Case{{"--textfile.directory="}, "--textfile.directory wants a folder"},
+       }) {
+    const ParsedFlags parsed = parse(c.args);
+    EXPECT_EQ(parsed.error.substr(0, c.error.size()), c.error) << c.args[0];
+  }
+}
+
+}  // namespace
+}  // namespace boardstat

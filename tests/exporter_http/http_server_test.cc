@@ -1,0 +1,402 @@
+// The exporter's HTTP server on 127.0.0.1, driven by plain sockets with bounded waits.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <future>
+#include <map>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "exporter/http/http_server.h"
+#include "exporter/http/listen_address.h"
+
+namespace boardstat {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+const std::string kMetrics =
+    "# HELP boardstat_up Whether the board answered.\n# TYPE boardstat_up gauge\nboardstat_up 1\n";
+
+// A client socket whose every wait has a limit.
+class Client {
+ public:
+  explicit Client(unsigned short port) : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    connected_ = connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  }
+  ~Client() { close(fd_); }
+  Client(const Client&) = delete;
+  Client& operator=(const Client&) = delete;
+
+  bool connected() const { return connected_; }
+  bool send(const std::string& text) {
+    return ::send(fd_, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
+  }
+
+  struct Response {
+    int status = 0;
+    std::map<std::string, std::string> headers;  // names in lower case
+    std::string body;
+  };
+
+  // One response; a response to HEAD has no body whatever its Content-Length says.
+  std::optional<Response> response(bool to_head = false, Clock::duration limit = 5s) {
+    const auto deadline = Clock::now() + limit;
+    size_t header_end;
+    while ((header_end = pending_.find("\r\n\r\n")) == std::string::npos)
+      if (!receive(deadline)) return std::nullopt;
+    Response r;
+    std::string head = pending_.substr(0, header_end);
+    pending_.erase(0, header_end + 4);
+    r.status = std::stoi(head.substr(9, 3));
+    for (size_t at = head.find("\r\n"); at != std::string::npos;) {
+      const size_t next = head.find("\r\n", at + 2);
+      const std::string line = head.substr(at + 2, next - at - 2);
+      std::string name = line.substr(0, line.find(':'));
+      for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      r.headers[name] = line.substr(line.find(':') + 2);
+      at = next;
+    }
+    const size_t length = to_head ? 0 : std::stoul(r.headers["content-length"]);
+    while (pending_.size() < length)
+      if (!receive(deadline)) return std::nullopt;
+    r.body = pending_.substr(0, length);
+    pending_.erase(0, length);
+    return r;
+  }
+
+  // True when the server closes (or resets) the connection within the limit.
+  bool closed_within(Clock::duration limit) {
+    const auto deadline = Clock::now() + limit;
+    while (Clock::now() < deadline) {
+      if (!wait_readable(deadline)) return false;
+      char chunk[4096];
+      if (recv(fd_, chunk, sizeof chunk, 0) <= 0) return true;
+    }
+    return false;
+  }
+
+ private:
+  bool wait_readable(Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    pollfd p{fd_, POLLIN, 0};
+    return left.count() > 0 && poll(&p, 1, static_cast<int>(left.count())) == 1;
+  }
+  bool receive(Clock::time_point deadline) {
+    if (!wait_readable(deadline)) return false;
+    char chunk[65536];
+    const ssize_t n = recv(fd_, chunk, sizeof chunk, 0);
+    if (n <= 0) return false;
+    pending_.append(chunk, static_cast<size_t>(n));
+    return true;
+  }
+
+  int fd_;
+  bool connected_ = false;
+  std::string pending_;
+};
+
+std::string get(const std::string& target, const std::string& method = "GET") {
+  return method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+}
+
+class HttpServerTest : public ::testing::Test {
+ protected:
+  void start(std::function<std::string()> metrics = [] { return kMetrics; }) {
+    options.listen_address = "127.0.0.1:0";
+    server_ = std::make_unique<HttpServer>(options, std::move(metrics));
+    thread_ = std::thread([this] { server_->run(); });
+  }
+  void TearDown() override {
+    if (server_) server_->stop();
+    if (thread_.joinable()) thread_.join();
+  }
+  unsigned short port() const { return server_->port(); }
+
+  // A fresh connection's scrape: its time, or nothing when it failed.
+  std::optional<Clock::duration> timed_scrape() {
+    const auto start = Clock::now();
+    Client c(port());
+    if (!c.send(get("/metrics"))) return std::nullopt;
+    auto r = c.response();
+    if (!r || r->status != 200 || r->body != kMetrics) return std::nullopt;
+    return Clock::now() - start;
+  }
+
+  HttpOptions options;
+
+ private:
+  std::unique_ptr<HttpServer> server_;
+  std::thread thread_;
+};
+
+TEST_F(HttpServerTest, RoutesMethodsAndContentTypes) {
+  options.telemetry_path = "/board&stats";
+  start();
+  struct Case {
+    std::string method, target;
+    int status;
+    std::string content_type, body_part, allow;
+  };
+  const std::string metrics_type = "text/plain; version=0.0.4; charset=utf-8";
+  const Case cases[] = {
+      {"GET", "/board&stats", 200, metrics_type, kMetrics, ""},
+      {"GET", "/board&stats?collect=all", 200, metrics_type, kMetrics, ""},
+      {"GET", "/", 200, "text/html; charset=utf-8", "<a href=\"/board&amp;stats\">", ""},
+      {"GET", "/metrics", 404, "", "", ""},
+      {"GET", "/board&statsX", 404, "", "", ""},
+      {"POST", "/board&stats", 405, "", "", "GET, HEAD"},
+      {"DELETE", "/", 405, "", "", "GET, HEAD"},
+  };
+  Client c(port());  // every case on one kept-alive connection
+  for (const auto& t : cases) {
+    SCOPED_TRACE(t.method + " " + t.target);
+    ASSERT_TRUE(c.send(get(t.target, t.method)));
+    auto r = c.response();
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, t.status);
+    if (!t.content_type.empty()) {
+      EXPECT_EQ(r->headers["content-type"], t.content_type);
+    }
+    EXPECT_NE(r->body.find(t.body_part), std::string::npos) << r->body;
+    if (!t.allow.empty()) {
+      EXPECT_EQ(r->headers["allow"], t.allow);
+    }
+  }
+}
+
+TEST_F(HttpServerTest, HeadHasTheLengthOfGetButNoBody) {
+  start();
+  Client c(port());
+  ASSERT_TRUE(c.send(get("/metrics", "HEAD") + get("/", "HEAD") + get("/metrics")));
+  auto head = c.response(/*to_head=*/true);
+  ASSERT_TRUE(head);
+  EXPECT_EQ(head->status, 200);
+  EXPECT_EQ(head->headers["content-length"], std::to_string(kMetrics.size()));
+  EXPECT_EQ(head->headers["content-type"], "text/plain; version=0.0.4; charset=utf-8");
+  ASSERT_TRUE(c.response(/*to_head=*/true));
+  // Had a HEAD response carried a body, this would read it as the next status line.
+  const auto after = c.response();
+  ASSERT_TRUE(after);
+  EXPECT_EQ(after->status, 200);
+  EXPECT_EQ(after->body, kMetrics);
+}
+
+TEST_F(HttpServerTest, EachScrapeAfterAnAnswerGetsAFreshText) {
+  std::atomic<int> formatted{0};
+  start([&] { return std::to_string(++formatted) + "\n"; });
+  Client c(port());
+  std::string previous;
+  for (int i = 0; i < 5; ++i) {
+    ASSERT_TRUE(c.send(get("/metrics")));
+    const auto r = c.response();
+    ASSERT_TRUE(r);
+    EXPECT_NE(r->body, previous) << "a text formatted for an earlier scrape was served again";
+    previous = r->body;
+  }
+}
+
+TEST_F(HttpServerTest, OversizedRequestsAreRefusedAndTheServerGoesOn) {
+  options.max_request_bytes = 1024;
+  start();
+  const struct {
+    const char* what;
+    std::string request;
+    int status;
+  } cases[] = {
+      {"header", "GET /metrics HTTP/1.1\r\nX-Pad: " + std::string(4000, 'a') + "\r\n\r\n", 431},
+      {"body",
+       "POST /metrics HTTP/1.1\r\nContent-Length: 100000\r\n\r\n" + std::string(100000, 'b'), 413},
+  };
+  for (const auto& t : cases) {
+    SCOPED_TRACE(t.what);
+    Client c(port());
+    c.send(t.request);
+    auto r = c.response();
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, t.status);
+    EXPECT_TRUE(c.closed_within(3s));
+    EXPECT_TRUE(timed_scrape());
+  }
+}
+
+TEST_F(HttpServerTest, AtTheLimitTheLongestWaitingConnectionMakesRoom) {
+  options.max_connections = 2;
+  start();
+  Client oldest(port()), newer(port());
+  std::this_thread::sleep_for(100ms);  // both accepted, oldest first
+  ASSERT_TRUE(newer.send(get("/")));   // newer has waited less since its last request
+  ASSERT_TRUE(newer.response());
+  EXPECT_TRUE(timed_scrape());
+  EXPECT_TRUE(oldest.closed_within(2s));
+  EXPECT_TRUE(newer.send(get("/metrics")));
+  EXPECT_TRUE(newer.response()) << "the connection that was active was closed instead";
+}
+
+TEST_F(HttpServerTest, BeyondTheLimitOfBusyConnectionsNewOnesAreRefusedUntilWritesTimeOut) {
+  options.max_connections = 2;
+  options.write_timeout = 2s;
+  const std::string big(64 << 20, '#');  // more than the socket buffers take
+  start([&] { return big; });
+  Client stuck1(port()), stuck2(port());  // ask and never read: the server stays writing
+  ASSERT_TRUE(stuck1.send(get("/metrics")) && stuck2.send(get("/metrics")));
+  std::this_thread::sleep_for(700ms);  // both read and being answered, on a busy machine too
+  {
+    Client refused(port());
+    refused.send(get("/"));
+    const auto r = refused.response();
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, 503);
+  }
+  std::this_thread::sleep_for(2s);  // past the write timeout, still without reading
+  Client after(port());
+  ASSERT_TRUE(after.send(get("/")));
+  const auto r = after.response();
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->status, 200);
+  EXPECT_TRUE(stuck1.closed_within(5s));
+  EXPECT_TRUE(stuck2.closed_within(5s));
+}
+
+TEST_F(HttpServerTest, IdleAndSlowClientsDoNotDelayAScrape) {
+  options.read_timeout = 60s;
+  start();
+  std::vector<std::unique_ptr<Client>> idle;
+  for (int i = 0; i < 20; ++i) idle.push_back(std::make_unique<Client>(port()));
+  Client slow(port());
+  std::atomic<bool> done{false};
+  std::thread trickle([&] {  // one byte a second, never a whole request
+    const std::string request = get("/metrics");
+    for (size_t i = 0; i < request.size() - 1 && !done; ++i) {
+      slow.send(request.substr(i, 1));
+      for (int k = 0; k < 10 && !done; ++k) std::this_thread::sleep_for(100ms);
+    }
+  });
+  Clock::duration slowest{};
+  for (int i = 0; i < 25; ++i) {
+    const auto took = timed_scrape();
+    ASSERT_TRUE(took) << "scrape " << i;
+    slowest = std::max(slowest, *took);
+    std::this_thread::sleep_for(100ms);
+  }
+  done = true;
+  trickle.join();
+  EXPECT_LT(slowest, 1s) << "a scrape waited behind the idle or slow clients";
+}
+
+TEST_F(HttpServerTest, ReadTimeoutClosesIdleAndTricklingConnections) {
+  options.read_timeout = 500ms;
+  start();
+  for (const bool trickling : {false, true}) {
+    SCOPED_TRACE(trickling ? "trickling" : "idle");
+    Client c(port());
+    const auto begin = Clock::now();
+    bool closed = false;
+    // The trickling client sends a byte every 100 ms: the deadline holds for the whole request.
+    for (int i = 0; i < 40 && !closed; ++i) {
+      if (trickling) c.send("G");
+      closed = c.closed_within(100ms);
+    }
+    EXPECT_TRUE(closed);
+    EXPECT_GE(Clock::now() - begin, 400ms);
+  }
+}
+
+TEST(ServeHttp, CannotListenSaysWhyAndReturnsOne) {
+  HttpServer holder({"127.0.0.1:0"}, [] { return kMetrics; });
+  const std::string in_use = "127.0.0.1:" + std::to_string(holder.port());
+  const struct {
+    std::string address, reason;
+  } cases[] = {
+      {in_use, "Address already in use"},
+      {"127.0.0.1", "missing port in address"},
+      {"127.0.0.1:65536", "invalid port \"65536\""},
+      {"[::1:80", "unmatched '[' in address"},
+      {"192.0.2.1:0", "Cannot assign requested address"},  // not an address of this machine
+  };
+  for (const auto& t : cases) {
+    SCOPED_TRACE(t.address);
+    HttpOptions options;
+    options.listen_address = t.address;
+    testing::internal::CaptureStderr();
+    const int status = serve_http(options, [] { return kMetrics; });
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "boardstat_exporter: cannot listen on " + t.address + ": " + t.reason + "\n");
+    EXPECT_EQ(status, 1);
+  }
+}
+
+TEST(ServeHttp, ReturnsZeroOnSigterm) {
+  unsigned short port;
+  {
+    HttpServer probe({"127.0.0.1:0"}, [] { return kMetrics; });
+    port = probe.port();  // free a moment ago; nothing else here takes ports
+  }
+  HttpOptions options;
+  options.listen_address = "127.0.0.1:" + std::to_string(port);
+  auto status =
+      std::async(std::launch::async, [&] { return serve_http(options, [] { return kMetrics; }); });
+  bool answered = false;  // an answer means the server runs, its signal handler installed
+  for (int i = 0; i < 50 && !answered; ++i) {
+    Client c(port);
+    answered = c.connected() && c.send(get("/")) && c.response(false, 100ms);
+    if (!answered) std::this_thread::sleep_for(100ms);
+  }
+  // Sent in any case: the server thread must end for the test to end.
+  kill(getpid(), SIGTERM);
+  ASSERT_TRUE(answered);
+  ASSERT_EQ(status.wait_for(5s), std::future_status::ready);
+  EXPECT_EQ(status.get(), 0);
+}
+
+TEST(ListenAddress, Forms) {
+  const struct {
+    std::string text, host;
+    int port;  // -1: refused
+  } cases[] = {
+      {":10208", "", 10208},
+      {"127.0.0.1:80", "127.0.0.1", 80},
+      {"[::1]:9", "::1", 9},
+      {"localhost:0", "localhost", 0},
+      {"[::]:65535", "::", 65535},
+      {"127.0.0.1", "", -1},
+      {"::1:80", "", -1},
+      {"[]:80", "", -1},
+      {"[::1]80", "", -1},
+      {":65536", "", -1},
+      {":", "", -1},
+      {":8o", "", -1},
+      {":-1", "", -1},
+      {":123456", "", -1},
+  };
+  for (const auto& t : cases) {
+    SCOPED_TRACE(t.text);
+    std::string error;
+    const auto parsed = parse_listen_address(t.text, &error);
+    ASSERT_EQ(parsed.has_value(), t.port >= 0) << error;
+    if (!parsed) {
+      EXPECT_FALSE(error.empty());
+      continue;
+    }
+    EXPECT_EQ(parsed->host, t.host);
+    EXPECT_EQ(parsed->port, t.port);
+  }
+}
+
+}  // namespace
+}  // namespace boardstat
