@@ -99,7 +99,11 @@ def run(console, case, folder):
             process.stdin.close()
         except BrokenPipeError:
             pass  # the console quit before it read every key
-        status = process.wait(timeout=120)
+        try:
+            status = process.wait(timeout=60)
+        except subprocess.TimeoutExpired:
+            process.kill()  # reported as the status of a killed process
+            status = process.wait()
     read = lambda name: open(os.path.join(folder, name), "rb").read().decode("latin-1")
     trace = read("trace").splitlines() if os.path.exists(os.path.join(folder, "trace")) else []
     return status & 0xFF, read("out"), read("err").replace(board, "BOARD"), trace
