@@ -19,7 +19,9 @@ Within a case, one directive a line (TEXT may use \\xNN, \\n and \\\\ for any by
   next TEXT         the line right after the line matched last equals TEXT
   not TEXT          no line of the screen looked at equals TEXT
   trace TEXT        a trace line that is TEXT or starts with TEXT and a blank, after the last
-  reads VFG ID...   the same as "trace peek VFG ID" for each ID
+  tracenext TEXT    the same, right after the trace line matched last
+  reads VFG ID...   "trace peek VFG ID" for the first ID, "tracenext peek VFG ID" for the rest
+  count N TEXT      N trace lines are TEXT or start with TEXT and a blank
   only ID...        cut the trace down to the calls on these registers first; the trace
                     lines then have to match it line for line, nothing left over
   stdout TEXT       standard output is exactly TEXT
@@ -68,8 +70,8 @@ def parse(path):
             cases[-1]["keys"].append(unescape(rest).encode("latin-1"))
         elif word == "wait":
             cases[-1]["keys"].append(float(rest))
-        elif word in ("screen", "expect", "next", "not", "trace", "reads", "only", "stdout",
-                      "stderr", "status", "screens"):
+        elif word in ("screen", "expect", "next", "not", "trace", "tracenext", "reads", "count",
+                      "only", "stdout", "stderr", "status", "screens"):
             cases[-1]["checks"].append((number, word, unescape(rest)))
         else:
             sys.exit(f"{path}:{number}: unknown directive '{word}'")
@@ -137,11 +139,17 @@ def check(case, status, output, errors, trace):
             at += 1
         elif word == "not" and text in lines:
             return number, f"line {text!r} is there:\n{around(lines, lines.index(text))}"
-        elif word == "trace":
-            want_trace.append((number, text))
+        elif word in ("trace", "tracenext"):
+            want_trace.append((number, word, text))
         elif word == "reads":
             vfg, *ids = text.split()
-            want_trace += [(number, f"peek {vfg} {i}") for i in ids]
+            want_trace += [(number, "trace" if i == ids[0] else "tracenext", f"peek {vfg} {i}")
+                           for i in ids]
+        elif word == "count":
+            times, _, text = text.partition(" ")
+            found = sum(1 for t in trace if t == text or t.startswith(text + " "))
+            if found != int(times):
+                return number, f"{found} trace lines {text!r}, expected {times}"
         elif word == "only":
             only = text.split()
         elif word == "stdout" and output != text:
@@ -162,10 +170,10 @@ def check(case, status, output, errors, trace):
     if only is not None:
         trace = [t for t in trace if len(t.split()) > 2 and t.split()[2] in only]
     at = -1
-    for number, text in want_trace:
+    for number, word, text in want_trace:
         match = lambda t: t == text or t.startswith(text + " ")
         found = [i for i in range(at + 1, len(trace)) if match(trace[i])]
-        if not found or (only is not None and found[0] != at + 1):
+        if not found or ((only is not None or word == "tracenext") and found[0] != at + 1):
             return number, f"no trace line {text!r} after trace line {at + 1}:\n" + \
                 around(trace, at + 1)
         at = found[0]
