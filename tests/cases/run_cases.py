@@ -12,7 +12,8 @@ Within a case, one directive a line (TEXT may use \\xNN, \\n and \\\\ for any by
   board TEXT        any line of the description, broken ones too
   repeat N TEXT     TEXT as N lines of the description
   builtin           the built-in board (no description file); config PATH: that file
-  keys TEXT         keys for standard input (several lines add up); wait SECONDS: a pause
+  keys TEXT         keys for standard input (several lines add up); wait SECONDS: a pause;
+                    kill: end the console with SIGKILL there (its exit status is not checked)
   screen N          the checks below look at screen N (1 = first; the clear sequence cuts
                     screens; without it they look at all of standard output)
   expect TEXT       a line equal to TEXT, after the line matched last
@@ -68,8 +69,8 @@ def parse(path):
             cases[-1]["config"] = rest if word == "config" else ""
         elif word == "keys":
             cases[-1]["keys"].append(unescape(rest).encode("latin-1"))
-        elif word == "wait":
-            cases[-1]["keys"].append(float(rest))
+        elif word in ("wait", "kill"):
+            cases[-1]["keys"].append(float(rest) if word == "wait" else None)
         elif word in ("screen", "expect", "next", "not", "trace", "tracenext", "reads", "count",
                       "only", "stdout", "stderr", "status", "screens"):
             cases[-1]["checks"].append((number, word, unescape(rest)))
@@ -93,7 +94,9 @@ def run(console, case, folder):
         process = subprocess.Popen(console, stdin=subprocess.PIPE, stdout=out, stderr=err, env=env)
         try:
             for keys in case["keys"]:
-                if isinstance(keys, float):
+                if keys is None:
+                    process.kill()
+                elif isinstance(keys, float):
                     process.stdin.flush()
                     time.sleep(keys)
                 else:
@@ -108,7 +111,7 @@ def run(console, case, folder):
             status = process.wait()
     read = lambda name: open(os.path.join(folder, name), "rb").read().decode("latin-1")
     trace = read("trace").splitlines() if os.path.exists(os.path.join(folder, "trace")) else []
-    return status & 0xFF, read("out"), read("err").replace(board, "BOARD"), trace
+    return None if None in case["keys"] else status & 0xFF, read("out"), read("err").replace(board, "BOARD"), trace
 
 
 def around(lines, at):
@@ -165,7 +168,7 @@ def check(case, status, output, errors, trace):
                      min(len(errs), len(want_errs)))
         return 0, f"standard error line {first + 1} differs:\n{around(errs, first)}" + \
             f"  expected: {want_errs[first] if first < len(want_errs) else 'nothing'!r}"
-    if status != 0 and not any(word == "status" for _, word, _ in case["checks"]):
+    if status not in (0, None) and not any(word == "status" for _, word, _ in case["checks"]):
         return 0, f"exit status {status}\n{errors}"
     if only is not None:
         trace = [t for t in trace if len(t.split()) > 2 and t.split()[2] in only]
