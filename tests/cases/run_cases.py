@@ -109,7 +109,9 @@ def run(console, case, folder):
         except subprocess.TimeoutExpired:
             process.kill()  # reported as the status of a killed process
             status = process.wait()
-    read = lambda name: open(os.path.join(folder, name), "rb").read().decode("latin-1")
+    # The Windows runtime writes its text streams with \r\n line ends.
+    read = lambda name: open(os.path.join(folder, name), "rb").read().decode("latin-1").replace(
+        "\r\n" if len(console) > 1 else "\n", "\n")
     trace = read("trace").splitlines() if os.path.exists(os.path.join(folder, "trace")) else []
     return None if None in case["keys"] else status & 0xFF, read("out"), read("err").replace(board, "BOARD"), trace
 
