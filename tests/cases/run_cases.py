@@ -55,7 +55,8 @@ def parse(path):
             continue
         word, _, rest = line.partition(" ")
         if word == "case":
-            cases.append({"name": rest, "board": [], "keys": [], "checks": [], "config": None})
+            cases.append({"name": rest, "line": number, "board": [], "keys": [], "checks": [],
+                          "config": None})
         elif not cases:
             sys.exit(f"{path}:{number}: '{word}' before the first case")
         elif word in BOARD_WORDS:
@@ -109,11 +110,12 @@ def run(console, case, folder):
         except subprocess.TimeoutExpired:
             process.kill()  # reported as the status of a killed process
             status = process.wait()
-    # The Windows runtime writes its text streams with \r\n line ends.
+    windows = len(console) > 1  # its runtime ends the lines of text streams with \r\n
     read = lambda name: open(os.path.join(folder, name), "rb").read().decode("latin-1").replace(
-        "\r\n" if len(console) > 1 else "\n", "\n")
+        "\r\n" if windows else "\n", "\n")
     trace = read("trace").splitlines() if os.path.exists(os.path.join(folder, "trace")) else []
-    return None if None in case["keys"] else status & 0xFF, read("out"), read("err").replace(board, "BOARD"), trace
+    status = None if None in case["keys"] else status & 0xFF
+    return status, read("out"), read("err").replace(board, "BOARD"), trace
 
 
 def around(lines, at):
@@ -168,10 +170,10 @@ def check(case, status, output, errors, trace):
     if errs != want_errs:
         first = next((i for i, (a, b) in enumerate(zip(errs, want_errs)) if a != b),
                      min(len(errs), len(want_errs)))
-        return 0, f"standard error line {first + 1} differs:\n{around(errs, first)}" + \
+        return case["line"], f"standard error line {first + 1} differs:\n{around(errs, first)}" + \
             f"  expected: {want_errs[first] if first < len(want_errs) else 'nothing'!r}"
     if status not in (0, None) and not any(word == "status" for _, word, _ in case["checks"]):
-        return 0, f"exit status {status}\n{errors}"
+        return case["line"], f"exit status {status}\n{errors}"
     if only is not None:
         trace = [t for t in trace if len(t.split()) > 2 and t.split()[2] in only]
     at = -1
@@ -183,7 +185,7 @@ def check(case, status, output, errors, trace):
                 around(trace, at + 1)
         at = found[0]
     if only is not None and at + 1 < len(trace):
-        return 0, f"more calls on {' '.join(only)} than expected:\n{around(trace, at + 1)}"
+        return case["line"], f"more calls on {' '.join(only)} than expected:\n{around(trace, at + 1)}"
     return None
 
 
