@@ -185,7 +185,8 @@ def check(case, status, output, errors, trace):
                 around(trace, at + 1)
         at = found[0]
     if only is not None and at + 1 < len(trace):
-        return case["line"], f"more calls on {' '.join(only)} than expected:\n{around(trace, at + 1)}"
+        return case["line"], f"more calls on {' '.join(only)} than expected:\n" + \
+            around(trace, at + 1)
     return None
 
 
