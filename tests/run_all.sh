@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds and runs every test of boardstat:
-#   1. unit, simulated-board and end-to-end tests (build/);
+#   1. the case files, the probe model and the terminal tests (build/);
 #   2. the same again under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/);
 #   3. the Windows build under wine (build-mingw/), when the cross compiler and wine are there;
 #   4. each fuzz target for 60 seconds (build-fuzz/), when clang and libFuzzer are there
@@ -20,7 +20,7 @@ skip() {
   fi
 }
 
-echo "== unit, simulated-board and end-to-end tests"
+echo "== case files, probe model and terminal tests"
 cmake --workflow --preset default
 
 echo "== the same under AddressSanitizer and UndefinedBehaviorSanitizer"
