@@ -192,7 +192,9 @@ def check(case, status, output, errors, trace):
 
 def main():
     args = sys.argv[1:]
-    console = [args.pop(0), args.pop(0)] if args[0] == "--wine" else []
+    console = []
+    if args[0] == "--wine":
+        console, args = [args[1]], args[2:]
     console.append(os.path.abspath(args[0]))
     path, failures = args[1], 0
     cases = parse(path)
