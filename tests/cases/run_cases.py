@@ -13,7 +13,9 @@ Within a case, one directive a line (TEXT may use \\xNN, \\n and \\\\ for any by
   repeat N TEXT     TEXT as N lines of the description
   builtin           the built-in board (no description file); config PATH: that file
   keys TEXT         keys for standard input (several lines add up); wait SECONDS: a pause;
-                    kill: end the console with SIGKILL there (its exit status is not checked)
+                    until TEXT: a pause until the trace has a line that starts with TEXT (at
+                    most a minute); kill: end the console with SIGKILL there (its exit status
+                    is not checked)
   screen N          the checks below look at screen N (1 = first; the clear sequence cuts
                     screens; without it they look at all of standard output)
   expect TEXT       a line equal to TEXT, after the line matched last
@@ -70,14 +72,22 @@ def parse(path):
             cases[-1]["config"] = rest if word == "config" else ""
         elif word == "keys":
             cases[-1]["keys"].append(unescape(rest).encode("latin-1"))
-        elif word in ("wait", "kill"):
-            cases[-1]["keys"].append(float(rest) if word == "wait" else None)
+        elif word in ("wait", "kill", "until"):
+            kinds = {"wait": float, "kill": lambda _: None, "until": str}
+            cases[-1]["keys"].append(kinds[word](rest))
         elif word in ("screen", "expect", "next", "not", "trace", "tracenext", "reads", "count",
                       "only", "stdout", "stderr", "status", "screens"):
             cases[-1]["checks"].append((number, word, unescape(rest)))
         else:
             sys.exit(f"{path}:{number}: unknown directive '{word}'")
     return cases
+
+
+def wait_for_trace(path, text):
+    for _ in range(1200):
+        if os.path.exists(path) and any(line.startswith(text) for line in open(path)):
+            return
+        time.sleep(0.05)
 
 
 def run(console, case, folder):
@@ -100,6 +110,9 @@ def run(console, case, folder):
                 elif isinstance(keys, float):
                     process.stdin.flush()
                     time.sleep(keys)
+                elif isinstance(keys, str):
+                    process.stdin.flush()
+                    wait_for_trace(env["BOARDSIM_TRACE"], keys)
                 else:
                     process.stdin.write(keys)
             process.stdin.close()
