@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds and runs every test of boardstat:
-#   1. unit, simulated-board, end-to-end and package tests (build/);
+#   1. the case files, the probe model, terminal, exporter, snapshot and package tests (build/);
 #   2. the same again under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/);
 #   3. the Windows build under wine (build-mingw/), when the cross compiler and wine are there;
 #   4. each fuzz target for 60 seconds (build-fuzz/), when clang and libFuzzer are there
@@ -24,7 +24,7 @@ skip() {
 # missing one stops the configure step instead of leaving its tests out.
 require_test_tools() { cmake --preset "$1" -DBOARDSTAT_REQUIRE_TEST_TOOLS=ON > /dev/null; }
 
-echo "== unit, simulated-board, end-to-end and package tests"
+echo "== case files, probe model, terminal, exporter, snapshot and package tests"
 require_test_tools default
 cmake --workflow --preset default
 

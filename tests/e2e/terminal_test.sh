@@ -14,9 +14,11 @@ fail() { echo "FAIL: $name: $*"; failures=$((failures + 1)); }
 poll() { for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done; return 1; }  # 10 s at most
 shows() { tmx capture-pane -p -t t | grep -qF -- "$1"; }
 raw() { [ "$(stty -g -F "$(tmx display-message -p -t t '#{pane_tty}')")" != "$(cat "$w/before")" ]; }
+cooked() { ! raw; }
 
 # NAME|STATUS|END|BOARD|SHELL: the pane runs SHELL, with %s the console on $w/BOARD. END, once
-# the console is raw: a key (sent until it ends), C-c, a signal, or - (it ends by itself).
+# the console is raw: a key (sent until it ends), C-c, a signal, C-z (suspend, then resume as fg
+# does: SIGCONT to the pane's process group, then q), or - (it ends by itself).
 while IFS='|' read -r name expected end board shell; do
   rm -f "$w/before" "$w/after" "$w/status" "$w/pid"
   # shellcheck disable=SC2059
@@ -33,6 +35,11 @@ $console'; echo \$? > $w/status; }"
     fi
     case $end in
       C-c) tmx send-keys -t t C-c ;;
+      C-z)
+        tmx send-keys -t t C-z && poll cooked || fail "settings not given back while stopped"
+        kill -CONT -- "-$(ps -o pgid= "$(cat "$w/pid")" | tr -d ' ')"
+        poll raw || fail "not raw again after it was resumed"
+        tmx send-keys -t t q ;;
       [A-Z]*) kill -s "$end" "$(cat "$w/pid")" ;;
       *) for _ in $(seq 20); do [ -s "$w/status" ] || { tmx send-keys -t t "$end"; sleep 0.5; }; done ;;
     esac
@@ -43,6 +50,7 @@ $console'; echo \$? > $w/status; }"
 done <<'TABLE'
 q|0|q|board|%s
 ctrl-c|130|C-c|board|%s
+suspend-resume|0|C-z|board|%s
 sigterm|143|TERM|board|%s
 sighup|129|HUP|board|%s
 end-of-input|0|-|board|printf 'l+' | %s
@@ -52,5 +60,5 @@ unreadable-description|255|-|missing|%s 2>/dev/null
 closed-output|141|l|board|%s | head -c 1000 > /dev/null
 TABLE
 # closed-output: the reader stops within the second screen (the first is 723 bytes).
-[ "$failures" -eq 0 ] && echo "terminal test: 9 ways out, settings restored on each"
+[ "$failures" -eq 0 ] && echo "terminal test: 10 ways out, settings restored on each"
 exit $((failures > 0))

@@ -1,17 +1,32 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <random>
 #include <string>
+#include <string_view>
 
+#include "sim/board_description.h"
 #include "sim/board_model.h"
 #include "sim/probe_model.h"
-#include "tests/sim/sim_test_support.h"
 
 namespace boardsim {
 namespace {
 
-using testing::TestVfg;
+// The first VFG of `text`, opened at board time `opened` of a clock set by hand.
+struct TestVfg {
+  explicit TestVfg(std::string_view text, Picoseconds opened = 0)
+      : board(parse_board_description(text, "test.board").board) {
+    clock.t = opened;
+    model.emplace(board.vfgs.at(0), clock);
+  }
+  struct : Clock {
+    Picoseconds now() const override { return t; }
+    Picoseconds t = 0;
+  } clock;
+  BoardDescription board;
+  std::optional<VfgModel> model;
+};
 
 void start(VfgModel& vfg, const ProbeSettings& p) {
   const uint32_t writes[][2] = {

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The Windows console under wine: wine_console_test.sh [BOARDSTAT_EXE [UNIT_TESTS_EXE]]
+# The Windows console under wine: wine_console_test.sh [BOARDSTAT_EXE [TERMINAL_TEST_EXE]]
 # (no arguments: cross-build first). wine's _getch reads keys only from a real terminal, so
 # the programs run in a private tmux server: keys go in with send-keys, screens come back
 # with capture-pane. Every wait is bounded; tmux and wineserver stop on every way out.
@@ -17,8 +17,8 @@ if (($# == 0)); then
   command -v x86_64-w64-mingw32-g++-posix >/dev/null ||
     skip "the MinGW-w64 cross compiler is not installed (Debian: g++-mingw-w64-x86-64)"
   cd "$(dirname "${BASH_SOURCE[0]}")/../.." && cmake --preset mingw >/dev/null &&
-    cmake --build --preset mingw -j2 --target boardstat unit_tests || exit 1
-  set -- "$PWD/build-mingw/boardstat.exe" "$PWD/build-mingw/tests/unit_tests.exe"
+    cmake --build --preset mingw -j2 --target boardstat terminal_win32_test || exit 1
+  set -- "$PWD/build-mingw/boardstat.exe" "$PWD/build-mingw/tests/terminal_win32_test.exe"
 fi
 EXE=$1 UNIT_TESTS=${2:-}
 [[ -f $EXE ]] || { echo "FAIL: no executable at $EXE" && exit 1; }
@@ -57,7 +57,7 @@ run() { tmx -f /dev/null new-session -d -s console -x 100 -y 120 "$1; echo EXIT=
 echo "setting up a wine prefix with $WINE"
 timeout $((DEADLINE - SECONDS)) "$WINE" wineboot --init >/dev/null 2>&1
 
-# The console-window cases of the terminal's unit tests.
+# The console-window cases of the terminal's own tests.
 if [[ -n $UNIT_TESTS ]]; then
   run "$(printf "%q %q '--gtest_filter=Win32Terminal.*'" "$WINE" "$UNIT_TESTS")"
   check "terminal unit tests in a console" grep -q '^EXIT=0$' <<<"$(wait_for '^EXIT=' '' 120)"
@@ -66,17 +66,9 @@ if [[ -n $UNIT_TESTS ]]; then
   tmx kill-server
 fi
 
-# The console on two VFGs whose firmware years differ; VFG 0 has a 30 frames/s camera.
-cat >"$WORK/two.board" <<'BOARD'
-vfg
-reg 2655 0x2016
-signal 1  1us 100ns
-signal 3  100ns 50ns
-signal 38 33.3332496ms 33.149088ms
-signal 41 30.6936us 11.38368us 1.9992us
-vfg
-reg 2655 0x2017
-BOARD
+# The console on two VFGs whose firmware years differ. Every panel's lines under wine are the
+# case files' job (tests/cases, keys from a pipe); here the keys come from a console.
+printf 'vfg\nreg 2655 0x2016\nvfg\nreg 2655 0x2017\n' >"$WORK/two.board"
 run "seq -f 'LEFTOVER %g' 100; $(printf 'BOARDSIM_CONFIG=%q %q %q' "$WORK/two.board" "$WINE" "$EXE")"
 first=$(wait_for '^--------\^--$' '' 120)
 check "a start screen" [ -n "$first" ] || exit 1
@@ -90,22 +82,13 @@ while IFS='|' read -r expand collapse line; do
   tmx send-keys -t console "$expand"
   shot=$(wait_for "$line" '' 60)
   check "$expand shows '$line'" [ -n "$shot" ]
-  [[ $expand == O ]] && probe=$shot
   tmx send-keys -t console "$collapse"
   check "$collapse gives back the start screen" [ "$(wait_for '^SystemProbe$' "$line")" = "$first" ]
 done <<'KEYS'
 L|l|^Use DVAL                  : No$
 R|r|^Output Pixel Depth        : 8-Bit$
-A|a|^Window Size               : +[0-9]
-B|b|^Max quads per fetch       : 
-T|t|^CT default state          : 0x
-I|i|^BOX_IN_TTL\[11:0\]          : 0x
 Down|Down|^Max PCIe payload \(System\)
-O|o|^CC1 to Frame Latency +: Unknown$
 KEYS
-# SystemProbe figures are floats printed by the Windows runtime.
-check "30.00 Frames/sec, 1080 Lines per Frame" [ "$(grep -Ec \
-  '^(Frame Rate +: 30\.00      Frames/sec|Lines per Frame +: 1080       Lines)$' <<<"${probe:-}")" = 2 ]
 
 tmx send-keys -t console +
 next=$(wait_for '^\| VFG \(001\) of \(001\) ')
