@@ -1,7 +1,7 @@
 #!/bin/bash
-# The built exporter on the simulated board: textfile mode writes whole files only and stops
-# cleanly on SIGTERM; a VFG that cannot be opened and a board with no VFG show in --once; bad
-# command lines end with status 2.
+# The built exporter on the simulated board: bad command lines end with status 2; one --once
+# collection checked against its exposition and the board's access trace; textfile mode writes
+# whole files only and stops cleanly on SIGTERM.
 set -u
 exporter=$1
 dir=$(mktemp -d)
@@ -24,23 +24,43 @@ done
 timeout 10 "$exporter" --version | grep -qx 'boardstat_exporter [0-9][0-9.]*' || fail "--version"
 timeout 10 "$exporter" --help | grep -q -- '--textfile.directory' || fail "--help"
 
-# --- A VFG that cannot be opened, between two that can; then a description that is broken.
+# --- One collection with the basic probe, the board calls traced: a VFG that cannot be opened
+# has only boardstat_vfg_up 0; the acquired counts keep their low 16 bits (X in 16-byte units);
+# a probe figure that runs out of time is left out; no register but the probe's is written.
 cat > "$dir/board" <<'BOARD'
 vfg
-counter 1420 30
+signal 1 1us 100ns
+signal 3 100ns 50ns
+signal 38 33.3333ms 33ms
 vfg open-fails
 vfg
+reg 1420 0x12345
+reg 1422 0x10002
 reg 2702 2
+reg 2714 7
 BOARD
-out=$(BOARDSIM_CONFIG="$dir/board" timeout 30 "$exporter" --once) || fail "--once with a failing VFG"
+out=$(BOARDSIM_CONFIG="$dir/board" BOARDSIM_TRACE="$dir/trace" timeout 30 "$exporter" --once \
+        --collect.probe=basic) || fail "--once with a failing VFG"
 for line in 'boardstat_up 1' 'boardstat_vfgs 3' 'boardstat_vfg_up{vfg="1"} 0' \
-            'boardstat_vfg_up{vfg="2"} 1' 'boardstat_buffer_run_level{vfg="2",state="ABORT"} 1'; do
+            'boardstat_vfg_up{vfg="2"} 1' 'boardstat_acquired_frames_total{vfg="2"} 9029' \
+            'boardstat_acquired_bytes_total{vfg="2"} 32' \
+            'boardstat_buffer_run_level{vfg="2",state="ABORT"} 1' \
+            'boardstat_buffer_error{vfg="2",flag="cplError"} 1' \
+            'boardstat_buffer_error{vfg="0",flag="cplError"} 0' \
+            'boardstat_probe_frame_rate_hertz{vfg="0"} 30'; do
   grep -qxF "$line" <<< "$out" || fail "no line: $line"
 done
-grep -q 'vfg="1",' <<< "$out" && fail "the closed VFG has series beyond boardstat_vfg_up"
+grep -E 'vfg="1",|frame_rate_hertz\{vfg="2"|trigger_rate' <<< "$out" && fail "series too many"
+other=$(awk '$1 == "poke" && ($3 < 2898 || $3 > 2913)' "$dir/trace")
+[ -z "$other" ] || fail "writes outside the probe: $other"
+for vfg in 0 2; do
+  starts=$(grep -c "^poke $vfg 2908 1$" "$dir/trace")
+  [ "$starts" -eq 3 ] || fail "VFG $vfg: $starts probe starts, not the 3 basic figures"
+done
 echo "nonsense" > "$dir/broken"
 out=$(BOARDSIM_CONFIG="$dir/broken" timeout 30 "$exporter" --once 2> /dev/null) || fail "--once, no VFG"
-grep -qxF 'boardstat_up 0' <<< "$out" || fail "no VFG: boardstat_up is not 0"
+grep -qxF 'boardstat_up 0' <<< "$out" && grep -qxF 'boardstat_vfgs 0' <<< "$out" ||
+  fail "no VFG: boardstat_up or boardstat_vfgs is not 0"
 
 # --- Textfile mode: every read is a whole exposition, the file is rewritten, SIGTERM ends it.
 mkdir "$dir/text"
