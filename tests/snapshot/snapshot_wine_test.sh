@@ -6,7 +6,7 @@
 set -u
 exe=$1
 wine=$2
-testdata=$3/exporter/snapshot/testdata
+testdata=$3/tests/snapshot/testdata
 if ! command -v "$wine" > /dev/null; then
   echo "SKIPPED: no wine"
   exit 77

@@ -10,7 +10,7 @@ set -u
 console=$1
 snapshot=$2
 source_dir=$3
-testdata=$source_dir/exporter/snapshot/testdata
+testdata=$source_dir/tests/snapshot/testdata
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export SOURCE_DATE_EPOCH=0
