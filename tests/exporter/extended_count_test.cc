@@ -42,53 +42,35 @@ TEST(ExtendedCount, TotalsFollowTheBoardThroughWrapsAndClears) {
   const auto vfg0 = [](uint64_t v, uint64_t y, uint64_t x) {
     return std::vector<SimulatedCount>{{30, v}, {30, v}, {32400, y}, {3888000, x}};
   };
+  const auto one = [](double rate, uint64_t start) {
+    return std::vector<SimulatedCount>{{rate, start}};
+  };
   // X at 1000 units at the last poll before the clear at 2.5025 s: its first reading after the
   // clear (9720) lies above the one before it, so only the slower counts can show the clear.
   const uint64_t x_low_at_clear = (1000 + (uint64_t{1} << 32) - 9720000) & k16;
   for (const CountRun& run : {
-           CountRun{"X wraps every 17 ms", {{3888000, 0}}, k16, 0.005, 0, 2, -1},
-           CountRun{"VFG 2's X, one poll 20 ms late",
-                    {{4915200, 3}},
-                    k16,
-                    0.005,
-                    0.001,
-                    3,
-                    -1,
-                    1.5,
-                    0.020},
-           CountRun{"VFG 0 stalls 40 ms", vfg0(100, 100, 100), k16, 0.005, 0.001, 3, -1, 1.5,
-                    0.040},
-           CountRun{"X wraps, the first steps before any history",
-                    {{3888000, 0}},
-                    k16,
-                    0.010,
-                    0,
-                    0.9,
-                    -1},
-           CountRun{"X polled late, 8 ms apart", {{3888000, 12345}}, k16, 0.008, 0.0004, 2, -1},
-           CountRun{
-               "X polled every 10 ms, up to 6 ms late", {{3888000, 777}}, k16, 0.010, 0.006, 3, -1},
-           CountRun{"the first step wraps, before any history",
-                    {{3888000, 60000}},
-                    k16,
-                    0.005,
-                    0,
-                    0.006,
-                    -1},
-           CountRun{"V and Z wrap together while Y and X go on", vfg0(65530, 7, 9), k16, 0.005,
-                    0.001, 3, -1},
+           CountRun{"X wraps every 17 ms", one(3888000, 0), k16, 0.005, 0, 2, -1},
+           CountRun{"VFG 2's X, a poll 20 ms late", one(4915200, 3), k16, 0.005, 0.001, 3, -1, 1.5,
+                    0.02},
+           CountRun{"VFG 0 stalls 40 ms", vfg0(100, 100, 100), k16, 0.005, 0.001, 3, -1, 1.5, 0.04},
+           CountRun{"X every 10 ms, up to 6 ms late", one(3888000, 777), k16, 0.010, 0.006, 3, -1},
+           CountRun{"the first step wraps", one(3888000, 60000), k16, 0.005, 0, 0.006, -1},
+           CountRun{"V and Z wrap, Y and X go on", vfg0(65530, 7, 9), k16, 0.005, 0.001, 3, -1},
            CountRun{"cleared in the lower half", vfg0(20000, 100, 5), k16, 0.005, 0, 3, 2.5025},
-           CountRun{"VFG 0 at 10 ms polls, some late, cleared", vfg0(60000, 50000, 40000), k16,
-                    0.010, 0.005, 3, 2.5025},
            CountRun{"cleared in the upper half", vfg0(60000, 50000, 40000), k16, 0.005, 0, 3,
                     2.5025},
-           CountRun{"cleared when X reads above its last value", vfg0(100, 100, x_low_at_clear),
-                    k16, 0.005, 0, 3, 2.5025},
-           CountRun{"slow count wraps at its top", {{30, 65500}}, k16, 0.005, 0.002, 3, -1},
-           CountRun{"slow count cleared near its top", {{30, 65000}}, k16, 0.005, 0, 3, 2.5},
+           CountRun{"cleared, 10 ms polls, some late", vfg0(60000, 50000, 40000), k16, 0.010, 0.005,
+                    3, 2.5025},
+           CountRun{"cleared, X above its last", vfg0(100, 100, x_low_at_clear), k16, 0.005, 0, 3,
+                    2.5025},
+           CountRun{"cleared, only Z shows it",
+                    std::vector<SimulatedCount>{{0, 0}, {30, 40000}, {0, 0}, {0, 0}}, k16, 0.005, 0,
+                    3, 2.5},
+           CountRun{"slow count wraps at its top", one(30, 65500), k16, 0.005, 0.002, 3, -1},
+           CountRun{"slow count cleared near its top", one(30, 65000), k16, 0.005, 0, 3, 2.5},
            CountRun{"idle counts", vfg0(0, 0, 0), k16, 0.005, 0, 2, -1},
-           CountRun{"32-bit packets wrap", {{243000, k32 - 100000}}, k32, 1, 0.1, 5, -1},
-           CountRun{"32-bit dropped packets cleared", {{31, 3000000000u}}, k32, 1, 0.1, 5, 3.2},
+           CountRun{"32-bit packets wrap", one(243000, k32 - 100000), k32, 1, 0.1, 5, -1},
+           CountRun{"32-bit dropped packets cleared", one(31, 3000000000u), k32, 1, 0.1, 5, 3.2},
        }) {
     SCOPED_TRACE(run.name);
     std::vector<ExtendedCount> counts(run.counts.size(), ExtendedCount(run.mask));

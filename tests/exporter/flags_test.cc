@@ -49,13 +49,10 @@ TEST(Flags, BadCommandLines) {
   };
   for (const Case& c : {
            Case{{"--web.listen-addres=:1"}, "unknown flag --web.listen-addres"},
-           Case{{"-x"}, "unexpected argument \"-x\""},
            Case{{"metrics"}, "unexpected argument \"metrics\""},
            Case{{"--collect.interval"}, "--collect.interval wants a value"},
            Case{{"--collect.interval=0ms"}, "--collect.interval wants a duration"},
            Case{{"--collect.interval=2s"}, "--collect.interval wants a duration"},
-           Case{{"--collect.interval=5"}, "--collect.interval wants a duration"},
-           Case{{"--collect.interval=-5ms"}, "--collect.interval wants a duration"},
            Case{{"--collect.interval=99999999999999999999ms"}, "--collect.interval wants"},
            Case{{"--collect.probe-interval=500ms"}, "--collect.probe-interval wants"},
            Case{{"--collect.probe=some"}, "--collect.probe wants none, basic or all"},

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build as a packager does (DESTDIR, prefix /usr) and as a user does (--prefix),
-# then runs the installed programs from there, away from the build folder.
+# then runs the installed programs from there, away from the build folder, and verifies the
+# exporter's systemd unit.
 # Usage: install_test.sh BUILD_DIR
 set -u
 build=$(realpath "$1")
@@ -42,14 +43,26 @@ printf q | BOARDSIM_CONFIG="$usr/share/doc/boardstat/default.board" \
 grep -qF 'VFG (000) of (002)' example.screen && [ ! -s stderr ] ||
   fail "share/doc/boardstat/default.board does not give the built-in board: $(cat stderr)"
 
-# The installed exporter, when this build has one: one collection into a textfile folder.
+# The installed exporter, when this build has one: one collection into a textfile folder, and
+# its systemd unit naming the installed program and passing `systemd-analyze verify` (which
+# opens ExecStart and the man page of Documentation=: both pointed at the installed copies).
+unit=$usr/lib/systemd/system/boardstat_exporter.service
 if [ -e "$usr/bin/boardstat_exporter" ]; then
   mkdir prom
-  timeout 20 "$usr/bin/boardstat_exporter" --once --textfile.directory prom > exporter.out 2>&1
-  status=$?
-  [ "$status" -eq 0 ] || fail "boardstat_exporter --once: status $status, $(cat exporter.out)"
-  grep -q '^# TYPE ' prom/boardstat.prom 2>/dev/null ||
-    fail "boardstat_exporter --once: no metrics in prom/boardstat.prom"
+  timeout 20 "$usr/bin/boardstat_exporter" --once --textfile.directory prom > exporter.out 2>&1 ||
+    fail "boardstat_exporter --once: status $?, $(cat exporter.out)"
+  grep -q '^# TYPE ' prom/boardstat.prom 2>/dev/null || fail "no metrics in prom/boardstat.prom"
+  grep -qx 'ExecStart=/usr/bin/boardstat_exporter' "$unit" || fail "no unit, or ExecStart wrong"
+  if command -v systemd-analyze > /dev/null; then
+    mkdir check
+    sed "s|=/usr/bin/|=$usr/bin/|" "$unit" > check/boardstat_exporter.service
+    out=$(cd check && MANPATH="$usr/share/man" timeout 60 systemd-analyze verify \
+          boardstat_exporter.service 2>&1) && [ -z "$out" ] || fail "systemd-analyze verify: $out"
+  else
+    echo "systemd-analyze is missing: the unit is not verified"
+  fi
+else
+  [ ! -e "$unit" ] || fail "a unit is installed without the exporter"
 fi
 
 # Another prefix, without DESTDIR: everything under it.

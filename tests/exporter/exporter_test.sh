@@ -1,7 +1,8 @@
 #!/bin/bash
-# The built exporter on the simulated board: bad command lines end with status 2; one --once
-# collection checked against its exposition and the board's access trace; textfile mode writes
-# whole files only and stops cleanly on SIGTERM.
+# The built exporter on the simulated board: bad command lines end with status 2; the built-in
+# board's exposition with every probe figure passes promtool; one --once collection checked
+# against its exposition and the board's access trace; textfile mode writes whole files only
+# and stops cleanly on SIGTERM.
 set -u
 exporter=$1
 dir=$(mktemp -d)
@@ -13,24 +14,33 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
-# --- Bad command lines: status 2 and a message naming the program.
 for args in --bogus --collect.interval=0ms "--textfile.directory=$dir/missing" --collect.probe \
             --collect.probe=sometimes extra; do
   timeout 10 "$exporter" "$args" > /dev/null 2> "$dir/err"
   status=$?
-  [ "$status" -eq 2 ] || fail "$args: status $status"
-  grep -q '^boardstat_exporter: ' "$dir/err" || fail "$args: no message"
+  [ "$status" -eq 2 ] && grep -q '^boardstat_exporter: ' "$dir/err" || fail "$args: status $status"
 done
 timeout 10 "$exporter" --version | grep -qx 'boardstat_exporter [0-9][0-9.]*' || fail "--version"
 timeout 10 "$exporter" --help | grep -q -- '--textfile.directory' || fail "--help"
 
-# --- One collection with the basic probe, the board calls traced: a VFG that cannot be opened
-# has only boardstat_vfg_up 0; the acquired counts keep their low 16 bits (X in 16-byte units);
-# a probe figure that runs out of time is left out; no register but the probe's is written.
+if promtool=$(command -v promtool); then
+  timeout 60 "$exporter" --once --collect.probe=all > "$dir/all" || fail "--once: status $?"
+  grep -q '^boardstat_probe_cc_width_seconds{vfg="0",cc="1"} 2.5e-05$' "$dir/all" ||
+    fail "no CC1 width of 25 us"
+  complaints=$(timeout 30 "$promtool" check metrics < "$dir/all" 2>&1) && [ -z "$complaints" ] ||
+    fail "promtool check metrics: $complaints"
+else
+  echo "promtool is missing (Debian package prometheus): the exposition is not linted"
+fi
+
+# A VFG that cannot be opened has only boardstat_vfg_up 0; the acquired counts keep their low
+# 16 bits (X in 16-byte units); a probe figure that runs out of time is left out; no register
+# but the probe's is written.
 cat > "$dir/board" <<'BOARD'
 vfg
 signal 1 1us 100ns
 signal 3 100ns 50ns
+signal 32 25ns 12.5ns
 signal 38 33.3333ms 33ms
 vfg open-fails
 vfg
@@ -47,7 +57,8 @@ for line in 'boardstat_up 1' 'boardstat_vfgs 3' 'boardstat_vfg_up{vfg="1"} 0' \
             'boardstat_buffer_run_level{vfg="2",state="ABORT"} 1' \
             'boardstat_buffer_error{vfg="2",flag="cplError"} 1' \
             'boardstat_buffer_error{vfg="0",flag="cplError"} 0' \
-            'boardstat_probe_frame_rate_hertz{vfg="0"} 30'; do
+            'boardstat_probe_frame_rate_hertz{vfg="0"} 30' \
+            'boardstat_probe_camera_clock_hertz{vfg="0"} 4e+07'; do
   grep -qxF "$line" <<< "$out" || fail "no line: $line"
 done
 grep -E 'vfg="1",|frame_rate_hertz\{vfg="2"|trigger_rate' <<< "$out" && fail "series too many"
@@ -62,13 +73,12 @@ out=$(BOARDSIM_CONFIG="$dir/broken" timeout 30 "$exporter" --once 2> /dev/null) 
 grep -qxF 'boardstat_up 0' <<< "$out" && grep -qxF 'boardstat_vfgs 0' <<< "$out" ||
   fail "no VFG: boardstat_up or boardstat_vfgs is not 0"
 
-# --- Textfile mode: every read is a whole exposition, the file is rewritten, SIGTERM ends it.
+# Textfile mode: every read is a whole exposition, the file is rewritten, SIGTERM ends it.
 mkdir "$dir/text"
 "$exporter" --textfile.directory "$dir/text" --collect.probe=basic --collect.probe-interval=1s &
 pid=$!
 file="$dir/text/boardstat.prom"
 for _ in $(seq 200); do [ -f "$file" ] && break; sleep 0.05; done
-[ -f "$file" ] || fail "no $file after 10 s"
 reads=0
 first_frames=
 frames=
@@ -90,6 +100,5 @@ wait "$pid"
 status=$?
 pid=
 [ "$status" -eq 0 ] || fail "SIGTERM: status $status"
-leftover=$(ls -A "$dir/text")
-[ "$leftover" = "boardstat.prom" ] || fail "left in the folder: $leftover"
+[ "$(ls -A "$dir/text")" = "boardstat.prom" ] || fail "left in the folder: $(ls -A "$dir/text")"
 echo "textfile: $reads whole reads, frames $first_frames -> $frames"
