@@ -73,12 +73,13 @@ out=$(BOARDSIM_CONFIG="$dir/broken" timeout 30 "$exporter" --once 2> /dev/null) 
 grep -qxF 'boardstat_up 0' <<< "$out" && grep -qxF 'boardstat_vfgs 0' <<< "$out" ||
   fail "no VFG: boardstat_up or boardstat_vfgs is not 0"
 
-# Textfile mode: every read is a whole exposition, the file is rewritten, SIGTERM ends it.
+# Textfile mode: every read is a whole exposition, each file replaces the last, SIGTERM ends it.
 mkdir "$dir/text"
 "$exporter" --textfile.directory "$dir/text" --collect.probe=basic --collect.probe-interval=1s &
 pid=$!
 file="$dir/text/boardstat.prom"
 for _ in $(seq 200); do [ -f "$file" ] && break; sleep 0.05; done
+ln "$file" "$dir/first" || fail "no $file"  # a rename replaces it, a rewrite in place does not
 reads=0
 first_frames=
 frames=
@@ -93,6 +94,7 @@ while [ "$SECONDS" -lt "$end" ]; do
   reads=$((reads + 1))
 done
 [ "$frames" -gt "$first_frames" ] || fail "the file was not rewritten ($first_frames, $frames)"
+[ "$file" -ef "$dir/first" ] && fail "the file was written in place, not renamed over"
 grep -q '^boardstat_probe_frame_rate_hertz{vfg="0"} 30$' "$file" || fail "no frame rate"
 kill -TERM "$pid"
 for _ in $(seq 100); do kill -0 "$pid" 2> /dev/null || break; sleep 0.05; done

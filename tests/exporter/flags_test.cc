@@ -14,17 +14,6 @@ ParsedFlags parse(std::vector<std::string_view> args) {
   return parse_flags(args);
 }
 
-TEST(Flags, Defaults) {
-  const ParsedFlags parsed = parse({});
-  EXPECT_EQ(parsed.error, "");
-  EXPECT_EQ(parsed.flags.listen_address, ":10208");
-  EXPECT_EQ(parsed.flags.telemetry_path, "/metrics");
-  EXPECT_EQ(parsed.flags.collector.collect_interval, milliseconds(5));
-  EXPECT_EQ(parsed.flags.collector.probe, ProbeSet::kBasic);
-  EXPECT_FALSE(parsed.flags.probe_given);
-  EXPECT_FALSE(parsed.flags.once);
-}
-
 TEST(Flags, BothValueFormsAndEveryFlag) {
   const ParsedFlags parsed =
       parse({"--web.listen-address=127.0.0.1:9", "--web.telemetry-path", "/m",
