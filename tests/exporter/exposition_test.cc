@@ -4,7 +4,7 @@
 
 #include <cmath>
 #include <limits>
-#include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -62,58 +62,36 @@ Snapshot full_snapshot() {
   return s;
 }
 
-struct Sample {
-  std::string name;
-  std::string labels;
-  std::string value;
-};
-
-// Splits a sample line into its name, its label text and its value.
-Sample parse_sample(const std::string& line) {
-  Sample s;
-  const size_t brace = line.find('{');
-  const size_t blank = line.rfind(' ');
-  s.name = line.substr(0, std::min(brace, line.find(' ')));
-  if (brace != std::string::npos) s.labels = line.substr(brace, line.rfind('}') - brace + 1);
-  s.value = line.substr(blank + 1);
-  return s;
-}
-
-// The rules a scraper relies on: one HELP and one TYPE per family before its samples, the
-// family's samples together, no series twice, _total exactly on counters, a final newline.
+// The rules a scraper relies on: one HELP and then one TYPE per family before its samples, the
+// family's samples together, no series twice, _total exactly on counters, a final newline; a
+// VFG that is not open has only boardstat_vfg_up.
 TEST(Exposition, EveryFamilyOnceEverySeriesOnce) {
   const std::string text = format_exposition(full_snapshot(), std::chrono::steady_clock::now());
   ASSERT_FALSE(text.empty());
   EXPECT_EQ(text.back(), '\n');
+  const std::regex help("# HELP (\\w+) .+"), type("# TYPE (\\w+) (counter|gauge)");
+  const std::regex sample("(\\w+)(\\{.*\\})? \\S+");
+  std::set<std::string> families, series;
+  std::string current, expected = "help";
   std::istringstream lines(text);
-  std::string line;
-  std::map<std::string, std::string> types;
-  std::set<std::string> finished_families;
-  std::set<std::string> series;
-  std::string current;
-  while (std::getline(lines, line)) {
+  std::smatch m;
+  for (std::string line; std::getline(lines, line);) {
     SCOPED_TRACE(line);
-    if (line.rfind("# HELP ", 0) == 0) {
-      const std::string name = line.substr(7, line.find(' ', 7) - 7);
-      EXPECT_FALSE(types.count(name)) << "family twice: " << name;
-      if (!current.empty()) finished_families.insert(current);
-      current = name;
-      continue;
-    }
-    if (line.rfind("# TYPE ", 0) == 0) {
-      const std::string name = line.substr(7, line.find(' ', 7) - 7);
-      EXPECT_EQ(name, current);
-      types[name] = line.substr(line.rfind(' ') + 1);
-      const bool total = name.size() > 6 && name.substr(name.size() - 6) == "_total";
-      EXPECT_EQ(total, types[name] == "counter");
-      continue;
-    }
-    const Sample s = parse_sample(line);
-    EXPECT_EQ(s.name, current) << "sample outside its family";
-    EXPECT_TRUE(series.insert(s.name + s.labels).second) << "series twice";
-    if (s.name != "boardstat_vfg_up") {
-      EXPECT_EQ(s.labels.find("vfg=\"1\""), std::string::npos)
-          << "a VFG that is not open has only boardstat_vfg_up";
+    if (std::regex_match(line, m, help)) {
+      EXPECT_TRUE(families.insert(current = m[1]).second) << "family twice";
+      expected = "type";
+    } else if (std::regex_match(line, m, type)) {
+      EXPECT_EQ(expected, "type");
+      EXPECT_EQ(m[1], current);
+      EXPECT_EQ(current.size() > 6 && current.substr(current.size() - 6) == "_total",
+                m[2] == "counter");
+      expected = "sample";
+    } else {
+      ASSERT_TRUE(std::regex_match(line, m, sample));
+      EXPECT_EQ(expected, "sample");
+      EXPECT_EQ(m[1], current) << "sample outside its family";
+      EXPECT_TRUE(series.insert(line.substr(0, line.rfind(' '))).second) << "series twice";
+      EXPECT_TRUE(m[1] == "boardstat_vfg_up" || m.str(2).find("vfg=\"1\"") == std::string::npos);
     }
   }
   EXPECT_TRUE(series.count("boardstat_vfg_up{vfg=\"1\"}"));

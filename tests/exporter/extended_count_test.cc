@@ -59,8 +59,6 @@ TEST(ExtendedCount, TotalsFollowTheBoardThroughWrapsAndClears) {
            CountRun{"cleared in the lower half", vfg0(20000, 100, 5), k16, 0.005, 0, 3, 2.5025},
            CountRun{"cleared in the upper half", vfg0(60000, 50000, 40000), k16, 0.005, 0, 3,
                     2.5025},
-           CountRun{"cleared, 10 ms polls, some late", vfg0(60000, 50000, 40000), k16, 0.010, 0.005,
-                    3, 2.5025},
            CountRun{"cleared, X above its last", vfg0(100, 100, x_low_at_clear), k16, 0.005, 0, 3,
                     2.5025},
            CountRun{"cleared, only Z shows it",
