@@ -30,18 +30,12 @@ done
 leaks=$(grep -rlI -F -- "$build" "$w/root" 2>/dev/null)
 [ -z "$leaks" ] || fail "installed files name the build folder: $leaks"
 
-# The installed console on the built-in board: status 0 and a whole screen.
-printf q | timeout 10 "$usr/bin/boardstat" > builtin.screen 2> stderr
-status=$?
-[ "$status" -eq 0 ] || fail "printf q | boardstat: status $status, $(cat stderr)"
-grep -qF 'VFG (000) of (002)' builtin.screen || fail "printf q | boardstat: no banner"
-[ "$(grep -c '^-*\^-*$' builtin.screen)" -eq 8 ] || fail "printf q | boardstat: not eight panels"
-
-# The example description is a board description the console takes: the built-in three VFGs.
+# The installed console on the installed example description, the built-in board's three VFGs.
 printf q | BOARDSIM_CONFIG="$usr/share/doc/boardstat/default.board" \
   timeout 10 "$usr/bin/boardstat" > example.screen 2> stderr
-grep -qF 'VFG (000) of (002)' example.screen && [ ! -s stderr ] ||
-  fail "share/doc/boardstat/default.board does not give the built-in board: $(cat stderr)"
+status=$?
+[ "$status" -eq 0 ] && grep -qF 'VFG (000) of (002)' example.screen && [ ! -s stderr ] ||
+  fail "the installed boardstat on default.board: status $status, $(cat stderr)"
 
 # The installed exporter, when this build has one: one collection into a textfile folder, and
 # its systemd unit naming the installed program and passing `systemd-analyze verify` (which
