@@ -12,6 +12,8 @@ Within a case, one directive a line (TEXT may use \\xNN, \\n and \\\\ for any by
   board TEXT        any line of the description, broken ones too
   repeat N TEXT     TEXT as N lines of the description
   builtin           the built-in board (no description file); config PATH: that file
+  output PATH       standard output goes to PATH (/dev/full: a full disk) instead of the runner
+  tracefile PATH    the access trace goes to PATH instead of the runner's file
   keys TEXT         keys for standard input (several lines add up); wait SECONDS: a pause;
                     until TEXT: a pause until the trace has a line that starts with TEXT (at
                     most a minute); kill: end the console with SIGKILL there (its exit status
@@ -58,7 +60,7 @@ def parse(path):
         word, _, rest = line.partition(" ")
         if word == "case":
             cases.append({"name": rest, "line": number, "board": [], "keys": [], "checks": [],
-                          "config": None})
+                          "config": None, "output": None, "tracefile": None})
         elif not cases:
             sys.exit(f"{path}:{number}: '{word}' before the first case")
         elif word in BOARD_WORDS:
@@ -70,6 +72,8 @@ def parse(path):
             cases[-1]["board"] += [text] * int(times)
         elif word in ("builtin", "config"):
             cases[-1]["config"] = rest if word == "config" else ""
+        elif word in ("output", "tracefile"):
+            cases[-1][word] = rest
         elif word == "keys":
             cases[-1]["keys"].append(unescape(rest).encode("latin-1"))
         elif word in ("wait", "kill", "until"):
@@ -91,7 +95,7 @@ def wait_for_trace(path, text):
 
 
 def run(console, case, folder):
-    env = dict(os.environ, BOARDSIM_TRACE=os.path.join(folder, "trace"))
+    env = dict(os.environ, BOARDSIM_TRACE=case["tracefile"] or os.path.join(folder, "trace"))
     board = os.path.join(folder, "board")  # BOARD in the expected messages
     env.pop("BOARDSIM_CONFIG", None)
     if case["config"] is None:
@@ -100,7 +104,8 @@ def run(console, case, folder):
         env["BOARDSIM_CONFIG"] = board
     elif case["config"]:
         env["BOARDSIM_CONFIG"] = case["config"]
-    with open(os.path.join(folder, "out"), "wb") as out, \
+    open(os.path.join(folder, "out"), "wb").close()  # empty when the output goes elsewhere
+    with open(case["output"] or os.path.join(folder, "out"), "wb") as out, \
             open(os.path.join(folder, "err"), "wb") as err:
         process = subprocess.Popen(console, stdin=subprocess.PIPE, stdout=out, stderr=err, env=env)
         try:
