@@ -5,7 +5,7 @@
 #   bash bench/exporter/run.sh          # BUILD_DIR=build by default; about 2 minutes
 #
 # Per exporter, all on 127.0.0.1: processor time over 10 s with nobody scraping
-# (/proc/PID/stat); wrk with 50 connections for 10 s; the same with 20 idle connections opened
+# (/proc/PID/task/*/schedstat); wrk with 50 connections for 10 s; the same with 20 idle connections opened
 # just before and held; then, still with them, 50 scrapers at 10 scrapes a second each
 # (paced_scrapers.cc, as Prometheus servers scrape: on a clock, not as fast as answers come);
 # the resident set idle, after the load (VmRSS) and its peak (VmHWM). Needs wrk, curl and a
@@ -91,7 +91,9 @@ start() {
   exit 1
 }
 
-cpu_ticks() { awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$1/stat"; }  # utime + stime
+# Processor time of every thread in nanoseconds, as the scheduler counts it: utime and stime are
+# sampled at the clock tick and overstate a thread that wakes briefly 200 times a second.
+cpu_ns() { cat /proc/"$1"/task/*/schedstat | awk '{ ns += $1 } END { printf "%d\n", ns }'; }
 memory_kib() { awk -v key="$2:" '$1 == key { print $2 }' "/proc/$1/status"; }
 mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
 
@@ -115,11 +117,10 @@ measure() {  # measure LABEL VFGS: on the server started last
   local label=$1 vfgs=$2 body before after idle_cpu idle_rss single loaded held paced rss hwm
   body=$(curl -sf -m 5 "http://127.0.0.1:$port/metrics" | wc -c)
   sleep 1
-  before=$(cpu_ticks "$server_pid")
+  before=$(cpu_ns "$server_pid")
   sleep 10
-  after=$(cpu_ticks "$server_pid")
-  idle_cpu=$(awk -v t="$((after - before))" -v hz="$(getconf CLK_TCK)" \
-    'BEGIN { printf "%.2f", t / hz / 10 * 100 }')
+  after=$(cpu_ns "$server_pid")
+  idle_cpu=$(awk -v a="$before" -v b="$after" 'BEGIN { printf "%.2f", (b - a) / 1e9 / 10 * 100 }')
   idle_rss=$(memory_kib "$server_pid" VmRSS)
   single=$(wrk_figures 1)
   loaded=$(wrk_figures 50)

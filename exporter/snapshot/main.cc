@@ -5,7 +5,6 @@
 #include <string.h>
 #include <time.h>
 
-#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -14,12 +13,9 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
-#include <process.h>
-#include <windows.h>
-#else
-#include <unistd.h>
 #endif
 
+#include "exporter/atomic_file.h"
 #include "exporter/snapshot/snapshot.h"
 
 namespace {
@@ -55,43 +51,6 @@ std::string taken_at() {
   char text[32];
   strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &utc);
   return text;
-}
-
-bool replace_file(const std::string& from, const std::string& to) {
-#ifdef _WIN32
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-#else
-  return rename(from.c_str(), to.c_str()) == 0;
-#endif
-}
-
-long process_id() {
-#ifdef _WIN32
-  return _getpid();
-#else
-  return static_cast<long>(getpid());
-#endif
-}
-
-// The whole text to a temporary file in the same folder, then renamed over `path`, so that a
-// reader never sees half a description.
-bool write_atomically(const std::string& path, const std::string& text) {
-  const std::string temporary = path + ".tmp-" + std::to_string(process_id());
-  {
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    file << text;
-    file.flush();
-    if (!file) {
-      file.close();
-      remove(temporary.c_str());
-      return false;
-    }
-  }
-  if (!replace_file(temporary, path)) {
-    remove(temporary.c_str());
-    return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -139,8 +98,9 @@ int main(int argc, char** argv) {
               << strerror(errno != 0 ? errno : EIO) << '\n';
     return 1;
   }
-  if (!write_atomically(output, text.str())) {
-    std::cerr << "boardstat_snapshot: cannot write " << output << '\n';
+  if (const std::string error = boardstat::write_file_atomically(output, text.str());
+      !error.empty()) {
+    std::cerr << "boardstat_snapshot: " << error << '\n';
     return 1;
   }
   return 0;

@@ -1,6 +1,11 @@
 #!/usr/bin/env python3
 """Runs the console on the cases of one case file: run_cases.py [--wine WINE] BOARDSTAT FILE
 
+With --snapshot SNAPSHOT first, it checks the snapshot tool instead: every board of the file
+that the console takes without a word on standard error and that has nothing that moves or
+reacts (counter, clears, signal), snapshot once and then again, gives the same file twice and
+the same screens, every panel but SystemProbe expanded on every VFG, as the board itself.
+
 Python, not C++: the runner is text in, text out, and a subprocess with pipes and timeouts is a
 few lines here against a page of POSIX calls; the same script drives boardstat.exe under wine.
 
@@ -12,6 +17,8 @@ Within a case, one directive a line (TEXT may use \\xNN, \\n and \\\\ for any by
   board TEXT        any line of the description, broken ones too
   repeat N TEXT     TEXT as N lines of the description
   builtin           the built-in board (no description file); config PATH: that file
+  output PATH       standard output goes to PATH (/dev/full: a full disk) instead of the runner
+  tracefile PATH    the access trace goes to PATH instead of the runner's file
   keys TEXT         keys for standard input (several lines add up); wait SECONDS: a pause;
                     until TEXT: a pause until the trace has a line that starts with TEXT (at
                     most a minute); kill: end the console with SIGKILL there (its exit status
@@ -58,7 +65,7 @@ def parse(path):
         word, _, rest = line.partition(" ")
         if word == "case":
             cases.append({"name": rest, "line": number, "board": [], "keys": [], "checks": [],
-                          "config": None})
+                          "config": None, "output": None, "tracefile": None})
         elif not cases:
             sys.exit(f"{path}:{number}: '{word}' before the first case")
         elif word in BOARD_WORDS:
@@ -70,6 +77,8 @@ def parse(path):
             cases[-1]["board"] += [text] * int(times)
         elif word in ("builtin", "config"):
             cases[-1]["config"] = rest if word == "config" else ""
+        elif word in ("output", "tracefile"):
+            cases[-1][word] = rest
         elif word == "keys":
             cases[-1]["keys"].append(unescape(rest).encode("latin-1"))
         elif word in ("wait", "kill", "until"):
@@ -91,7 +100,7 @@ def wait_for_trace(path, text):
 
 
 def run(console, case, folder):
-    env = dict(os.environ, BOARDSIM_TRACE=os.path.join(folder, "trace"))
+    env = dict(os.environ, BOARDSIM_TRACE=case["tracefile"] or os.path.join(folder, "trace"))
     board = os.path.join(folder, "board")  # BOARD in the expected messages
     env.pop("BOARDSIM_CONFIG", None)
     if case["config"] is None:
@@ -100,7 +109,8 @@ def run(console, case, folder):
         env["BOARDSIM_CONFIG"] = board
     elif case["config"]:
         env["BOARDSIM_CONFIG"] = case["config"]
-    with open(os.path.join(folder, "out"), "wb") as out, \
+    open(os.path.join(folder, "out"), "wb").close()  # empty when the output goes elsewhere
+    with open(case["output"] or os.path.join(folder, "out"), "wb") as out, \
             open(os.path.join(folder, "err"), "wb") as err:
         process = subprocess.Popen(console, stdin=subprocess.PIPE, stdout=out, stderr=err, env=env)
         try:
@@ -203,8 +213,41 @@ def check(case, status, output, errors, trace):
     return None
 
 
+def round_trip(console, snapshot, case, folder):
+    """Why the snapshot of the case's board is not as good as the board, or None."""
+    words = {line.split()[0] for line in case["board"] if line.split()}
+    if case["config"] is not None or words & {"counter", "clears", "signal"} or \
+            any(line.split()[:1] not in [[w] for w in BOARD_WORDS] for line in case["board"]):
+        return None
+    board = os.path.join(folder, "board")
+    with open(board, "w", encoding="latin-1", newline="") as out:
+        out.write("".join(line + "\n" for line in case["board"]))
+    keys = b"lrabpti" + b"+" * 33 + b"q"
+    env = dict(os.environ, SOURCE_DATE_EPOCH="0")
+    env.pop("BOARDSIM_TRACE", None)
+    shown = lambda path: subprocess.run(console, input=keys, capture_output=True, timeout=60,
+                                        env=dict(env, BOARDSIM_CONFIG=path))
+    original = shown(board)
+    if original.stderr:
+        return None  # a description the console does not take has nothing to snapshot
+    taken = lambda source: subprocess.run(snapshot, capture_output=True, timeout=60,
+                                          env=dict(env, BOARDSIM_CONFIG=source)).stdout
+    first = taken(board)
+    with open(board + ".1", "wb") as out:
+        out.write(first)
+    if taken(board + ".1") != first:
+        return "a snapshot of the snapshot is another file"
+    again = shown(board + ".1")
+    if (again.returncode, again.stdout) != (original.returncode, original.stdout):
+        return "the console shows other screens on the snapshot"
+    return None
+
+
 def main():
     args = sys.argv[1:]
+    snapshot = None
+    if args[0] == "--snapshot":
+        snapshot, args = [os.path.abspath(args[1])], args[2:]
     console = []
     if args[0] == "--wine":
         console, args = [args[1]], args[2:]
@@ -213,7 +256,11 @@ def main():
     cases = parse(path)
     for case in cases:
         with tempfile.TemporaryDirectory(prefix="boardstat-case-") as folder:
-            failed = check(case, *run(console, case, folder))
+            if snapshot:
+                failed = round_trip(console, snapshot, case, folder)
+                failed = failed and (case["line"], failed)
+            else:
+                failed = check(case, *run(console, case, folder))
         if failed:
             failures += 1
             print(f"{path}:{failed[0]}: case '{case['name']}': {failed[1]}")

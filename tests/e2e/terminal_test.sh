@@ -58,7 +58,8 @@ no-input|0|-|board|%s < /dev/null
 start-up-failure|255|-|empty|%s
 unreadable-description|255|-|missing|%s 2>/dev/null
 closed-output|141|l|board|%s | head -c 1000 > /dev/null
+full-output|1|-|board|%s > /dev/full 2>/dev/null
 TABLE
 # closed-output: the reader stops within the second screen (the first is 723 bytes).
-[ "$failures" -eq 0 ] && echo "terminal test: 10 ways out, settings restored on each"
+[ "$failures" -eq 0 ] && echo "terminal test: 11 ways out, settings restored on each"
 exit $((failures > 0))

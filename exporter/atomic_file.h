@@ -1,0 +1,18 @@
+// Files that a reader sees whole or not at all: the exporter's textfile and the snapshot tool's
+// board description are written to a temporary file beside the target, then renamed over it.
+#ifndef BOARDSTAT_EXPORTER_ATOMIC_FILE_H_
+#define BOARDSTAT_EXPORTER_ATOMIC_FILE_H_
+
+#include <string>
+#include <string_view>
+
+namespace boardstat {
+
+/// Writes `text` to `path` atomically: PATH.PID.tmp in the same folder (so the rename stays on
+/// one file system; the name ends in neither .prom nor .board), then a rename over `path`.
+/// Returns the error, empty on success; no temporary file is left behind.
+std::string write_file_atomically(const std::string& path, std::string_view text);
+
+}  // namespace boardstat
+
+#endif  // BOARDSTAT_EXPORTER_ATOMIC_FILE_H_
