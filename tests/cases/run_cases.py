@@ -129,7 +129,7 @@ def run(console, case, folder):
         except BrokenPipeError:
             pass  # the console quit before it read every key
         try:
-            status = process.wait(timeout=60)
+            status = process.wait(timeout=120)
         except subprocess.TimeoutExpired:
             process.kill()  # reported as the status of a killed process
             status = process.wait()
