@@ -102,20 +102,6 @@ constexpr FlagList make_flag_list(const Flag (&flags)[N]) {
   return FlagList{flags, N};
 }
 
-/// A list of registers, for programs that walk every register of a unit.
-struct RegisterList {
-  const Register* registers;
-  size_t count;
-
-  constexpr const Register* begin() const { return registers; }
-  constexpr const Register* end() const { return registers + count; }
-};
-
-template <size_t N>
-constexpr RegisterList make_register_list(const Register (&registers)[N]) {
-  return RegisterList{registers, N};
-}
-
 }  // namespace boardstat
 
 #endif  // BOARDSTAT_BOARD_REGISTERS_TYPES_H_
