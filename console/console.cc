@@ -1,5 +1,6 @@
 #include "console/console.h"
 
+#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -36,6 +37,17 @@ int to_lower_ascii(int code) {
   return (code >= 'A' && code <= 'Z') ? code - 'A' + 'a' : code;
 }
 
+void report_screen_write_failure(int error) {
+  fprintf(stderr, "boardstat: cannot write the screen: %s\n", strerror(error));
+  fflush(stderr);
+}
+
+// A start-up message is written at once; one that cannot be written is reported on standard
+// error as a screen would be, and the start-up failure keeps its own status.
+void print_startup_message(const char* message) {
+  if (fputs(message, stdout) == EOF || fflush(stdout) == EOF) report_screen_write_failure(errno);
+}
+
 }  // namespace
 
 bool discover_vfgs(ConsoleState& state) {
@@ -43,16 +55,16 @@ bool discover_vfgs(ConsoleState& state) {
   uint32_t index = 0;
   while (state.vfg_count < kMaxVfgs && LmSysBrdFind(kLmBoardFamily, index, &entry) == 0) {
     if (LmBrdOpen(&entry, &state.vfgs[static_cast<size_t>(state.vfg_count)], 0) != 0) {
-      printf("Could not VFG = %d\n", static_cast<int>(state.vfg_count));
-      fflush(stdout);
+      char message[40];
+      snprintf(message, sizeof message, "Could not VFG = %d\n", static_cast<int>(state.vfg_count));
+      print_startup_message(message);
       return false;
     }
     ++state.vfg_count;
     ++index;
   }
   if (state.vfg_count == 0) {
-    printf("No Rokans found");
-    fflush(stdout);
+    print_startup_message("No Rokans found");
     return false;
   }
   return true;
@@ -102,7 +114,7 @@ int run_console(ConsoleState& state, Terminal& terminal, std::ostream& out) {
 }
 
 int console_main() {
-  // The start-up messages are written with printf and flushed at once, before std::cout is
+  // The start-up messages are written with stdio and flushed at once, before std::cout is
   // first used, so the two never interleave.
   const ScreenOutputBuffer& screen = use_screen_output();
   ConsoleState state;
@@ -112,10 +124,7 @@ int console_main() {
     const auto terminal = open_console_terminal();
     status = run_console(state, *terminal, std::cout);
   }  // the terminal's settings are back before anything is said about the failure
-  if (status == kScreenWriteFailed) {
-    fprintf(stderr, "boardstat: cannot write the screen: %s\n", strerror(screen.error()));
-    fflush(stderr);
-  }
+  if (status == kScreenWriteFailed) report_screen_write_failure(screen.error());
   return status;
 }
 
