@@ -183,7 +183,8 @@ def check(case, status, output, errors, trace):
         elif word == "only":
             only = text.split()
         elif word == "stdout" and output != text:
-            return number, f"standard output is {output[:300]!r}"
+            return number, f"standard output is {output[:300]!r} (status {status}, " + \
+                f"standard error {errors[:300]!r})"
         elif word == "stderr":
             want_errs.append(text)
         elif word == "status" and status != int(text) & 0xFF:
