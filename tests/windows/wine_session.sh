@@ -9,18 +9,20 @@
 set -eu
 wine=$1
 held=$WINEPREFIX.session # beside the prefix, which does not exist yet
+end_session() {
+  if [ -f "$held.pid" ]; then kill "$(cat "$held.pid")" 2>/dev/null || true; fi
+  rm -f "$held.pid" "$held.fifo" "$held.log"
+}
 case $2 in
 start)
+  end_session # one left by a run that was interrupted
   # Creates the prefix, alone: two first starts at once can fail. The wineserver that this
   # starts outlives the test, so nothing it inherits may be ctest's output pipe.
   "$wine" wineboot --init >"$held.log" 2>&1 || { cat "$held.log" && exit 1; }
-  rm -f "$held.fifo" && mkfifo "$held.fifo"
+  mkfifo "$held.fifo"
   "$wine" cmd.exe <"$held.fifo" >/dev/null 2>&1 &
-  sleep 900 >"$held.fifo" 2>/dev/null </dev/null &
+  sleep 900 >"$held.fifo" 2>/dev/null &
   echo $! >"$held.pid"
   ;;
-stop)
-  [ -f "$held.pid" ] && kill "$(cat "$held.pid")" 2>/dev/null || true
-  rm -f "$held.pid" "$held.fifo" "$held.log"
-  ;;
+stop) end_session ;;
 esac
