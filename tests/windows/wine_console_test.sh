@@ -26,7 +26,9 @@ EXE=$1 UNIT_TESTS=${2:-}
 WORK=$(mktemp -d)
 export WINEPREFIX=$WORK/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 tmx() { tmux -L "boardstat-wine-$$" "$@"; }
-trap 'tmx kill-server 2>/dev/null; "$WINESERVER" -k 2>/dev/null; rm -rf "$WORK"' EXIT
+SESSION=$(dirname "${BASH_SOURCE[0]}")/wine_session.sh
+trap 'tmx kill-server 2>/dev/null; bash "$SESSION" "$WINE" stop; "$WINESERVER" -k 2>/dev/null
+      rm -rf "$WORK"' EXIT
 trap 'exit 1' INT TERM HUP
 
 FAILURES=0
@@ -54,8 +56,9 @@ wait_for() {
 
 run() { tmx -f /dev/null new-session -d -s console -x 100 -y 120 "$1; echo EXIT=\$?; exec sleep 600"; }
 
+# Its own prefix and session: the wineserver of this prefix is stopped on the way out.
 echo "setting up a wine prefix with $WINE"
-timeout $((DEADLINE - SECONDS)) "$WINE" wineboot --init >/dev/null 2>&1
+timeout $((DEADLINE - SECONDS)) bash "$SESSION" "$WINE" start || exit 1
 
 # The console-window cases of the terminal's own tests.
 if [[ -n $UNIT_TESTS ]]; then
