@@ -1,6 +1,6 @@
 #include "exporter/textfile.h"
 
-#include "exporter/atomic_file.h"
+#include "common/atomic_file.h"
 
 namespace boardstat {
 

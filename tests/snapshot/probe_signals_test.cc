@@ -1,5 +1,5 @@
 // Turning probe figures back into signals: what the figures leave open stays out.
-#include "exporter/snapshot/probe_signals.h"
+#include "snapshot/probe_signals.h"
 
 #include <gtest/gtest.h>
 

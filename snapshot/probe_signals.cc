@@ -1,4 +1,4 @@
-#include "exporter/snapshot/probe_signals.h"
+#include "snapshot/probe_signals.h"
 
 #include <math.h>
 

@@ -1,7 +1,7 @@
 // Files that a reader sees whole or not at all: the exporter's textfile and the snapshot tool's
 // board description are written to a temporary file beside the target, then renamed over it.
-#ifndef BOARDSTAT_EXPORTER_ATOMIC_FILE_H_
-#define BOARDSTAT_EXPORTER_ATOMIC_FILE_H_
+#ifndef BOARDSTAT_COMMON_ATOMIC_FILE_H_
+#define BOARDSTAT_COMMON_ATOMIC_FILE_H_
 
 #include <string>
 #include <string_view>
@@ -15,4 +15,4 @@ std::string write_file_atomically(const std::string& path, std::string_view text
 
 }  // namespace boardstat
 
-#endif  // BOARDSTAT_EXPORTER_ATOMIC_FILE_H_
+#endif  // BOARDSTAT_COMMON_ATOMIC_FILE_H_

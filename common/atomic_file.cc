@@ -1,4 +1,4 @@
-#include "exporter/atomic_file.h"
+#include "common/atomic_file.h"
 
 #include <errno.h>
 #include <stdio.h>

@@ -15,8 +15,8 @@
 #include <io.h>
 #endif
 
-#include "exporter/atomic_file.h"
-#include "exporter/snapshot/snapshot.h"
+#include "common/atomic_file.h"
+#include "snapshot/snapshot.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "exporter/snapshot/snapshot.h"
+#include "snapshot/snapshot.h"
 
 #include <ios>
 #include <set>
@@ -17,7 +17,7 @@
 #include "board/registers/pixel_router.h"
 #include "board/registers/timing_sequencer.h"
 #include "console/console.h"
-#include "exporter/snapshot/probe_signals.h"
+#include "snapshot/probe_signals.h"
 
 namespace boardstat::snapshot {
 namespace {
