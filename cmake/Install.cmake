@@ -67,6 +67,13 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/sim/default.
 install(FILES ${PROJECT_SOURCE_DIR}/sim/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR}
         RENAME boardsim.md)
 
+# With the exporter, its alert rules for Prometheus and an example Alertmanager configuration.
+if(TARGET boardstat_exporter)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/prometheus/boardstat.rules.yml
+                ${PROJECT_SOURCE_DIR}/packaging/prometheus/alertmanager.example.yml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/boardstat/prometheus)
+endif()
+
 # The changelog's latest entry names the version this build packages.
 file(STRINGS ${PROJECT_SOURCE_DIR}/packaging/debian/changelog latest_entry LIMIT_COUNT 1)
 if(NOT latest_entry MATCHES "^boardstat \\(${PROJECT_VERSION}\\) ")
