@@ -15,6 +15,14 @@ foreach(program boardstat boardstat_exporter boardstat_snapshot)
   endif()
 endforeach()
 
+# The licence goes with every build: beside the programs in the .zip, with the other documents
+# (share/doc/boardstat) everywhere else.
+if(WIN32)
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
+else()
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endif()
+
 if(WIN32)
   # Notepad and the other Windows tools read CRLF line ends best.
   configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/README.txt
