@@ -11,7 +11,7 @@ trap 'rm -rf "$w"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-cpack --config "$build/CPackConfig.cmake" -G TGZ -B "$w/out" > "$w/cpack.log" 2>&1 ||
+timeout 100 cpack --config "$build/CPackConfig.cmake" -G TGZ -B "$w/out" > "$w/cpack.log" 2>&1 ||
   { cat "$w/cpack.log"; echo "FAIL: cpack -G TGZ"; exit 1; }
 archives=("$w"/out/boardstat-*.tar.gz)
 [ "${#archives[@]}" -eq 1 ] && [ -f "${archives[0]}" ] ||

@@ -20,7 +20,7 @@ trap 'rm -rf "$w"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-cpack --config "$build/CPackConfig.cmake" -G DEB -B "$w/out" > "$w/cpack.log" 2>&1 ||
+timeout 100 cpack --config "$build/CPackConfig.cmake" -G DEB -B "$w/out" > "$w/cpack.log" 2>&1 ||
   { cat "$w/cpack.log"; echo "FAIL: cpack -G DEB"; exit 1; }
 deb=$(echo "$w"/out/boardstat_*.deb)
 dpkg-deb -c "$deb" > "$w/contents"
@@ -33,7 +33,7 @@ root=$w/root
 mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates" "$root/var/log"
 touch "$root/var/lib/dpkg/status"
 run_dpkg() {
-  dpkg --root="$root" --force-script-chrootless --force-depends "$@" > "$w/dpkg.log" 2>&1 ||
+  timeout 60 dpkg --root="$root" --force-script-chrootless --force-depends "$@" > "$w/dpkg.log" 2>&1 ||
     fail "dpkg $*: $(cat "$w/dpkg.log")"
 }
 unit=boardstat_exporter.service
@@ -63,12 +63,12 @@ expect install yes yes no 'ARGS=""'
 [ -e "$state/$unit.dsh-also" ] || fail "install: deb-systemd-helper keeps no record of the links"
 
 # An administrator's disable and changed flags outlive an upgrade; so does a later enable.
-systemctl --root="$root" --quiet disable "$unit" 2> "$w/systemctl.log" ||
+timeout 20 systemctl --root="$root" --quiet disable "$unit" 2> "$w/systemctl.log" ||
   fail "systemctl disable: $(cat "$w/systemctl.log")"
 sed -i 's/^ARGS=.*/ARGS="--collect.probe all"/' "$defaults"
 run_dpkg -i "$deb"
 expect "upgrade, disabled" yes no no 'ARGS="--collect.probe all"'
-systemctl --root="$root" --quiet enable "$unit" 2> "$w/systemctl.log" ||
+timeout 20 systemctl --root="$root" --quiet enable "$unit" 2> "$w/systemctl.log" ||
   fail "systemctl enable: $(cat "$w/systemctl.log")"
 run_dpkg -i "$deb"
 expect "upgrade, enabled" yes yes no 'ARGS="--collect.probe all"'
@@ -105,7 +105,7 @@ enable_calls="$helper unmask $unit;$helper --quiet was-enabled $unit;$helper ena
 while IFS='|' read -r script running was_enabled calls; do
   rm -f "$w/calls"
   # shellcheck disable=SC2086  # the arguments are words
-  unshare --mount sh -c '
+  timeout 20 unshare --mount sh -c '
     mount -t tmpfs tmpfs /run && { [ "$1" = no ] || mkdir -p /run/systemd/system; } &&
       shift && exec "$@"' sh "$running" \
     env -u DPKG_ROOT PATH="$w/bin:$PATH" WAS_ENABLED_STATUS="$was_enabled" \
