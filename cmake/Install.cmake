@@ -112,7 +112,8 @@ if(TARGET boardstat_exporter AND CMAKE_SYSTEM_NAME STREQUAL "Linux")
     file(INSTALL \"${PROJECT_BINARY_DIR}/packaging/unit/boardstat_exporter.service\"
          DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/system\"
          FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
-    if(BOARDSTAT_UNIT_PREFIX STREQUAL \"/usr\")
+    # An archive's install prefix is cpack's staging folder: nothing goes outside it.
+    if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
       get_filename_component(folder \"\${BOARDSTAT_EXPORTER_DEFAULTS}\" DIRECTORY)
       get_filename_component(name \"\${BOARDSTAT_EXPORTER_DEFAULTS}\" NAME)
       file(INSTALL \"${PROJECT_SOURCE_DIR}/packaging/boardstat_exporter.default\"
