@@ -15,6 +15,14 @@ foreach(program boardstat boardstat_exporter boardstat_snapshot)
   endif()
 endforeach()
 
+# The licence goes with every build: beside the programs in the .zip, with the other documents
+# (share/doc/boardstat) everywhere else.
+if(WIN32)
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
+else()
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endif()
+
 if(WIN32)
   # Notepad and the other Windows tools read CRLF line ends best.
   configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/README.txt
@@ -89,17 +97,35 @@ if(BOARDSTAT_STATIC_CONSOLE)
 endif()
 
 # The exporter's service, on Linux only. Its ExecStart names the installed program, so the
-# unit is written at install time, when the prefix (that of --prefix or of cpack) is known.
+# unit is written at install time, when the prefix is known: that of --prefix or of the .deb
+# (/usr). A .tar.gz is staged by cpack in a folder of its own and unpacked later into the
+# build's CMAKE_INSTALL_PREFIX, which Package.cmake hands over in BOARDSTAT_ARCHIVE_PREFIX.
+# The unit reads the exporter's flags from an optional file in /etc/default; an install into
+# /usr (the .deb, a packager's DESTDIR) ships that file with empty flags.
+set(BOARDSTAT_EXPORTER_DEFAULTS /etc/default/boardstat_exporter)
 if(TARGET boardstat_exporter AND CMAKE_SYSTEM_NAME STREQUAL "Linux")
   install(CODE "
+    set(BOARDSTAT_UNIT_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
+    if(DEFINED ENV{BOARDSTAT_ARCHIVE_PREFIX})
+      set(BOARDSTAT_UNIT_PREFIX \"\$ENV{BOARDSTAT_ARCHIVE_PREFIX}\")
+    endif()
     set(BOARDSTAT_UNIT_BINDIR \"${CMAKE_INSTALL_BINDIR}\")
     if(NOT IS_ABSOLUTE \"\${BOARDSTAT_UNIT_BINDIR}\")
-      set(BOARDSTAT_UNIT_BINDIR \"\${CMAKE_INSTALL_PREFIX}/\${BOARDSTAT_UNIT_BINDIR}\")
+      set(BOARDSTAT_UNIT_BINDIR \"\${BOARDSTAT_UNIT_PREFIX}/\${BOARDSTAT_UNIT_BINDIR}\")
     endif()
+    set(BOARDSTAT_EXPORTER_DEFAULTS \"${BOARDSTAT_EXPORTER_DEFAULTS}\")
     configure_file(\"${PROJECT_SOURCE_DIR}/packaging/boardstat_exporter.service.in\"
                    \"${PROJECT_BINARY_DIR}/packaging/unit/boardstat_exporter.service\" @ONLY)
     file(INSTALL \"${PROJECT_BINARY_DIR}/packaging/unit/boardstat_exporter.service\"
          DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/system\"
          FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+    # An archive's install prefix is cpack's staging folder: nothing goes outside it.
+    if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+      get_filename_component(folder \"\${BOARDSTAT_EXPORTER_DEFAULTS}\" DIRECTORY)
+      get_filename_component(name \"\${BOARDSTAT_EXPORTER_DEFAULTS}\" NAME)
+      file(INSTALL \"${PROJECT_SOURCE_DIR}/packaging/boardstat_exporter.default\"
+           DESTINATION \"\${folder}\" RENAME \"\${name}\"
+           FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+    endif()
   ")
 endif()

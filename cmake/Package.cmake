@@ -39,4 +39,25 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Dependencies as dpkg-shlibdeps finds them in the installed programs.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 
+# The exporter's service in the .deb behaves as in Debian's service packages: maintainer scripts
+# enable and start it on install, restart it on upgrade, stop it on removal and remove its
+# enablement on purge; its flags file is a conffile, kept when changed.
+if(TARGET boardstat_exporter AND CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  file(WRITE ${PROJECT_BINARY_DIR}/packaging/conffiles "${BOARDSTAT_EXPORTER_DEFAULTS}\n")
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+      ${PROJECT_BINARY_DIR}/packaging/conffiles ${PROJECT_SOURCE_DIR}/packaging/debian/postinst
+      ${PROJECT_SOURCE_DIR}/packaging/debian/prerm ${PROJECT_SOURCE_DIR}/packaging/debian/postrm)
+endif()
+
+# Read by cpack once for each generator. An archive is staged in a folder of cpack's and
+# unpacked into this build's prefix: that is the prefix the exporter's unit must name.
+file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/packaging/CPackProjectConfig.cmake CONTENT [[
+if(CPACK_GENERATOR MATCHES "^(TGZ|TXZ|TBZ2|TZST|TZ|ZIP|7Z)$")
+  set(ENV{BOARDSTAT_ARCHIVE_PREFIX} "@CMAKE_INSTALL_PREFIX@")
+else()
+  unset(ENV{BOARDSTAT_ARCHIVE_PREFIX})
+endif()
+]] @ONLY)
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/packaging/CPackProjectConfig.cmake)
+
 include(CPack)

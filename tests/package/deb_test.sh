@@ -25,9 +25,9 @@ field() { dpkg-deb -f "$deb" "$1"; }
 latest=$(sed -n '1s/^boardstat (\([^)]*\)).*/\1/p' "$changelog")
 [ "$(field Version)" = "$latest" ] || fail "Version $(field Version), changelog $latest"
 
-# Owners and modes (programs 755, everything else 644, all root's), all under usr/, and the
-# packaged programs stripped, with dependencies where dynamically linked. What is installed is
-# install_test.sh's to check.
+# Owners and modes (programs 755, everything else 644, all root's), all under usr/ but the
+# exporter's flags file, which must be a conffile, and the packaged programs stripped, with
+# dependencies where dynamically linked. What is installed is install_test.sh's to check.
 dpkg-deb -c "$deb" > "$w/contents"
 while read -r mode owner _ _ _ path; do
   case $mode:${path#./} in
@@ -36,9 +36,15 @@ while read -r mode owner _ _ _ path; do
     *) want=-rw-r--r-- ;;
   esac
   [ "$mode" = "$want" ] && [ "$owner" = root/root ] || fail "$path: $mode $owner, not $want root/root"
-  [[ ${path#./} == usr* || $path == ./ ]] || fail "outside usr/: $path"
+  [[ ${path#./} =~ ^(usr|etc/|etc/default/|etc/default/boardstat_exporter$) || $path == ./ ]] ||
+    fail "outside usr/: $path"
 done < "$w/contents"
 dpkg-deb -x "$deb" "$w/root"
+dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./conffiles > "$w/conffiles" 2> /dev/null
+for file in "$w"/root/etc/default/*; do
+  [ -e "$file" ] || continue
+  grep -qx "${file#"$w/root"}" "$w/conffiles" || fail "${file#"$w/root"} is not a conffile"
+done
 for program in "$w"/root/usr/bin/*; do
   kind=$(file -b "$program")
   [[ $kind == *"not stripped"* ]] && fail "$(basename "$program") is not stripped"

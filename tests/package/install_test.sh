@@ -20,7 +20,9 @@ for file in bin/boardstat share/man/man1/boardstat.1.gz share/doc/boardstat/defa
             share/doc/boardstat/changelog.gz; do
   [ -f "$usr/$file" ] || fail "not installed: $file"
 done
-outside=$(find "$w/root" -mindepth 1 -maxdepth 1 ! -name usr)
+# Outside the prefix only the exporter's flags file, where Debian keeps such files.
+outside=$(cd "$w/root" && find . ! -path ./usr ! -path './usr/*' ! -path ./etc ! -path ./etc/default \
+  ! -path ./etc/default/boardstat_exporter ! -path .)
 [ -z "$outside" ] || fail "installed outside the prefix: $outside"
 for program in "$usr"/bin/*; do
   name=$(basename "$program")
@@ -46,7 +48,7 @@ if [ -e "$usr/bin/boardstat_exporter" ]; then
   timeout 20 "$usr/bin/boardstat_exporter" --once --textfile.directory prom > exporter.out 2>&1 ||
     fail "boardstat_exporter --once: status $?, $(cat exporter.out)"
   grep -q '^# TYPE ' prom/boardstat.prom 2>/dev/null || fail "no metrics in prom/boardstat.prom"
-  grep -qx 'ExecStart=/usr/bin/boardstat_exporter' "$unit" || fail "no unit, or ExecStart wrong"
+  grep -qx 'ExecStart=/usr/bin/boardstat_exporter $ARGS' "$unit" || fail "no unit, or ExecStart wrong"
   if command -v systemd-analyze > /dev/null; then
     mkdir check
     sed "s|=/usr/bin/|=$usr/bin/|" "$unit" > check/boardstat_exporter.service
@@ -64,6 +66,10 @@ cmake --install "$build" --prefix "$w/opt" > install-opt.log 2>&1 ||
   { cat install-opt.log; fail "cmake --install --prefix"; }
 printf q | timeout 10 "$w/opt/bin/boardstat" > /dev/null || fail "--prefix: boardstat does not run"
 [ -f "$w/opt/share/man/man1/boardstat.1.gz" ] || fail "--prefix: no man page under the prefix"
+if [ -e "$w/opt/bin/boardstat_exporter" ]; then
+  grep -q "^ExecStart=$w/opt/bin/boardstat_exporter " "$w/opt/lib/systemd/system/boardstat_exporter.service" ||
+    fail "--prefix: the unit does not name $w/opt/bin/boardstat_exporter"
+fi
 
 [ "$failures" -eq 0 ] && echo "installed programs: all checks passed"
 [ "$failures" -eq 0 ]

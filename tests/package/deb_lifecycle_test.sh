@@ -1,0 +1,137 @@
+#!/usr/bin/env bash
+# The Debian package's life with the exporter's service: installed, disabled and enabled by an
+# administrator, upgraded (the same .deb again), removed and purged by dpkg in a scratch root,
+# with the enablement links and the conffile checked after each step; then the maintainer
+# scripts' calls to systemd, with and without a running systemd, in a mount namespace of their
+# own. Usage: deb_lifecycle_test.sh BUILD_DIR
+set -u
+build=$(realpath "$1")
+for tool in dpkg dpkg-deb deb-systemd-helper systemctl unshare; do
+  command -v "$tool" > /dev/null ||
+    { echo "SKIP: $tool is missing (apt-get install dpkg-dev init-system-helpers systemd)"; exit 77; }
+done
+if [ "$(id -u)" -ne 0 ]; then
+  [ "${CI:-}" = true ] && { echo "FAIL: dpkg installs into a scratch root as root only"; exit 1; }
+  echo "SKIP: dpkg installs into a scratch root as root only"
+  exit 77
+fi
+w=$(mktemp -d)
+trap 'rm -rf "$w"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+timeout 100 cpack --config "$build/CPackConfig.cmake" -G DEB -B "$w/out" > "$w/cpack.log" 2>&1 ||
+  { cat "$w/cpack.log"; echo "FAIL: cpack -G DEB"; exit 1; }
+deb=$(echo "$w"/out/boardstat_*.deb)
+dpkg-deb -c "$deb" > "$w/contents"
+grep -q 'lib/systemd/system/boardstat_exporter.service$' "$w/contents" ||
+  { echo "SKIP: this build has no exporter"; exit 77; }
+
+# --- dpkg in a scratch root. The maintainer scripts run outside it with DPKG_ROOT set, which
+# deb-systemd-helper honours; the C and C++ runtimes the package depends on are not there.
+root=$w/root
+mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates" "$root/var/log"
+touch "$root/var/lib/dpkg/status"
+run_dpkg() {
+  timeout 60 dpkg --root="$root" --force-script-chrootless --force-depends "$@" > "$w/dpkg.log" 2>&1 ||
+    fail "dpkg $*: $(cat "$w/dpkg.log")"
+}
+unit=boardstat_exporter.service
+wants=$root/etc/systemd/system/multi-user.target.wants/$unit
+mask=$root/etc/systemd/system/$unit
+defaults=$root/etc/default/boardstat_exporter
+state=$root/var/lib/systemd/deb-systemd-helper-enabled
+# expect STEP PROGRAM ENABLED MASKED ARGS: what is there after STEP (yes/no; the ARGS line of
+# the conffile, or "none" for no conffile).
+expect() {
+  local step=$1 program=$2 enabled=$3 masked=$4 args=$5
+  [ "$([ -x "$root/usr/bin/boardstat_exporter" ] && echo yes || echo no)" = "$program" ] ||
+    fail "$step: program installed is not '$program'"
+  [ "$([ -L "$wants" ] && echo yes || echo no)" = "$enabled" ] ||
+    fail "$step: enabled is not '$enabled': $(ls -l "$wants" 2>&1)"
+  [ "$([ "$(readlink "$mask")" = /dev/null ] && echo yes || echo no)" = "$masked" ] ||
+    fail "$step: masked is not '$masked': $(ls -l "$mask" 2>&1)"
+  local found=none
+  [ -e "$defaults" ] && found=$(grep '^ARGS=' "$defaults")
+  [ "$found" = "$args" ] || fail "$step: the conffile's ARGS is '$found', not '$args'"
+}
+
+run_dpkg -i "$deb"
+expect install yes yes no 'ARGS=""'
+[ "$(readlink "$wants")" = /usr/lib/systemd/system/$unit ] ||
+  fail "the enablement link points at '$(readlink "$wants")'"
+[ -e "$state/$unit.dsh-also" ] || fail "install: deb-systemd-helper keeps no record of the links"
+
+# An administrator's disable and changed flags outlive an upgrade; so does a later enable.
+timeout 20 systemctl --root="$root" --quiet disable "$unit" 2> "$w/systemctl.log" ||
+  fail "systemctl disable: $(cat "$w/systemctl.log")"
+sed -i 's/^ARGS=.*/ARGS="--collect.probe all"/' "$defaults"
+run_dpkg -i "$deb"
+expect "upgrade, disabled" yes no no 'ARGS="--collect.probe all"'
+timeout 20 systemctl --root="$root" --quiet enable "$unit" 2> "$w/systemctl.log" ||
+  fail "systemctl enable: $(cat "$w/systemctl.log")"
+run_dpkg -i "$deb"
+expect "upgrade, enabled" yes yes no 'ARGS="--collect.probe all"'
+
+# A removal keeps the conffile and the enablement (for a reinstall) and masks the unit; a
+# reinstall unmasks it; a purge leaves nothing of the service.
+run_dpkg -r boardstat
+expect remove no yes yes 'ARGS="--collect.probe all"'
+run_dpkg -i "$deb"
+expect "install after remove" yes yes no 'ARGS="--collect.probe all"'
+run_dpkg -P boardstat
+expect purge no no no none
+left=$(find "$root/etc" "$root/var/lib/systemd" -mindepth 1 ! -type d 2>/dev/null)
+[ -z "$left" ] || fail "purge leaves: $left"
+
+# --- The maintainer scripts' calls, with stand-ins for deb-systemd-helper, deb-systemd-invoke
+# and systemctl that log them. In a mount namespace with its own /run, systemd is "running"
+# when /run/systemd/system is a folder.
+mkdir "$w/control" "$w/bin"
+dpkg-deb -e "$deb" "$w/control"
+for tool in deb-systemd-helper deb-systemd-invoke systemctl; do
+  cat > "$w/bin/$tool" << EOF
+#!/bin/sh
+echo "$tool \$*" >> "$w/calls"
+[ "\$*" != "--quiet was-enabled $unit" ] || exit "\$WAS_ENABLED_STATUS"
+EOF
+  chmod +x "$w/bin/$tool"
+done
+# Each row: script and arguments | systemd running | was-enabled status | the calls, in order.
+helper="deb-systemd-helper"
+invoke="deb-systemd-invoke"
+reload="systemctl --system daemon-reload"
+enable_calls="$helper unmask $unit;$helper --quiet was-enabled $unit;$helper enable $unit"
+while IFS='|' read -r script running was_enabled calls; do
+  rm -f "$w/calls"
+  # shellcheck disable=SC2086  # the arguments are words
+  timeout 20 unshare --mount sh -c '
+    mount -t tmpfs tmpfs /run && { [ "$1" = no ] || mkdir -p /run/systemd/system; } &&
+      shift && exec "$@"' sh "$running" \
+    env -u DPKG_ROOT PATH="$w/bin:$PATH" WAS_ENABLED_STATUS="$was_enabled" \
+    "$w/control/"$script > "$w/script.log" 2>&1 ||
+    fail "$script (systemd running: $running): status $?, $(cat "$w/script.log")"
+  got=$(paste -sd ';' "$w/calls" 2>/dev/null)
+  [ "$got" = "$calls" ] ||
+    fail "$script (systemd running: $running, was-enabled $was_enabled):
+  calls: $got
+  want:  $calls"
+done << EOF
+postinst configure|yes|0|$enable_calls;$reload;$invoke start $unit
+postinst configure 0.1|yes|0|$enable_calls;$reload;$invoke restart $unit
+postinst configure 0.1|yes|1|$helper unmask $unit;$helper --quiet was-enabled $unit;$helper update-state $unit;$reload;$invoke restart $unit
+postinst abort-upgrade 0.1|yes|0|$enable_calls;$reload;$invoke restart $unit
+postinst configure|no|0|$enable_calls
+postinst configure 0.1|no|0|$enable_calls
+postinst triggered /usr/lib|yes|0|
+prerm remove|yes|0|$invoke stop $unit
+prerm remove|no|0|
+prerm upgrade 0.1|yes|0|
+postrm remove|yes|0|$reload;$helper mask $unit
+postrm remove|no|0|$helper mask $unit
+postrm purge|yes|0|$helper purge $unit;$helper unmask $unit
+postrm upgrade 0.1|yes|0|
+EOF
+
+[ "$failures" -eq 0 ] && echo "$(basename "$deb"): install, upgrade, remove and purge as expected"
+[ "$failures" -eq 0 ]
