@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by tests that start servers on 127.0.0.1: a scratch folder ($tmp) removed at the end,
 # every server started (pids) stopped at the end, bounded waits, and start with random ports.
 

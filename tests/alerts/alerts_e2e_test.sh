@@ -16,6 +16,7 @@ for tool in prometheus prometheus-alertmanager python3 curl; do
   [ "${CI:-}" = true ] && exit 1
   exit 77
 done
+# shellcheck source=tests/servers.sh
 source "$here/../servers.sh"
 
 # What must arrive: firing before the clear at 66 s of board time and resolved only after it;
