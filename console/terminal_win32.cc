@@ -99,12 +99,26 @@ class PipeReader {
   std::shared_ptr<Shared> shared_;  // the thread holds it too, and may outlive this object
 };
 
-// Whether the console input's first pending event is one that _getch may turn into a key.
-bool key_press_pending(HANDLE input) {
-  INPUT_RECORD record;
-  DWORD count = 0;
-  return PeekConsoleInputA(input, &record, 1, &count) && count == 1 &&
-         record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown;
+// Whether a console input event is a key press that _getch returns as one or two codes: a key
+// going down, other than a key that only modifies others (Shift, Ctrl, Alt, the locks, the
+// Windows keys). _kbhit cannot tell: wine's looks only at keys with a character, so it misses
+// the arrows, and never at the last event pending.
+bool is_key_press(const INPUT_RECORD& record) {
+  if (record.EventType != KEY_EVENT || !record.Event.KeyEvent.bKeyDown) return false;
+  switch (record.Event.KeyEvent.wVirtualKeyCode) {
+    case VK_SHIFT:
+    case VK_CONTROL:
+    case VK_MENU:
+    case VK_CAPITAL:
+    case VK_NUMLOCK:
+    case VK_SCROLL:
+    case VK_LWIN:
+    case VK_RWIN:
+    case VK_APPS:
+      return record.Event.KeyEvent.uChar.AsciiChar != 0;
+    default:
+      return true;
+  }
 }
 
 class Win32Terminal final : public Terminal {
@@ -151,16 +165,13 @@ class Win32Terminal final : public Terminal {
         continue;
       }
       if (result != WAIT_OBJECT_0) return read_key();  // a console gone away: read_key says so
-      if (_kbhit()) return read_key();
       // Mouse, focus, resize and key releases signal the handle too, and _getch would never
-      // return them: drop them, or the wait would wake at once again and again. A key press
-      // that _getch skips (Shift alone) is dropped as well once _kbhit has said so.
-      DWORD pending = 0;
-      if (!GetNumberOfConsoleInputEvents(input_, &pending)) return kEndOfInput;
-      if (pending == 0) continue;
-      if (key_press_pending(input_) && _kbhit()) return read_key();
+      // return them: drop them, or the wait would wake at once again and again.
       INPUT_RECORD record;
       DWORD count = 0;
+      if (!PeekConsoleInputA(input_, &record, 1, &count)) return kEndOfInput;
+      if (count == 0) continue;
+      if (is_key_press(record)) return read_key();
       if (!ReadConsoleInputA(input_, &record, 1, &count)) return kEndOfInput;
     }
   }
