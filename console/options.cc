@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <string_view>
+#include <utility>
 
 namespace boardstat {
 namespace {
@@ -17,14 +18,17 @@ bool is_digit(char c) {
 // Digits, optionally a point and more digits, with at least one digit in all: no sign, no
 // exponent, no blanks, so that "1e3", " 1" or "0x10" are refused rather than half read.
 bool is_plain_decimal(std::string_view text) {
-  size_t i = 0;
-  size_t digits = 0;
-  while (i < text.size() && is_digit(text[i])) ++i, ++digits;
-  if (i < text.size() && text[i] == '.') {
-    ++i;
-    while (i < text.size() && is_digit(text[i])) ++i, ++digits;
-  }
-  return digits > 0 && i == text.size();
+  const size_t point = text.find('.');
+  const std::string_view whole = text.substr(0, point);
+  const std::string_view fraction =
+      point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
+  const auto all_digits = [](std::string_view part) {
+    for (const char c : part) {
+      if (!is_digit(c)) return false;
+    }
+    return true;
+  };
+  return (!whole.empty() || !fraction.empty()) && all_digits(whole) && all_digits(fraction);
 }
 
 // Empty on success, else why the value is not a delay.
