@@ -111,22 +111,20 @@ class PosixTerminal final : public Terminal {
   int read_key_until(std::chrono::steady_clock::time_point deadline) override {
     using namespace std::chrono;
     for (;;) {
-      const auto left = duration_cast<milliseconds>(deadline - steady_clock::now());
-      if (left.count() < 0) return kNoKey;
+      // A deadline that has passed (a redraw that took longer than the delay) still looks for
+      // a key first: keys must not wait behind back-to-back redraws.
+      const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
       // Rounded up, so that the wait never ends just before the deadline and spins once more.
-      const auto wait = std::min<long long>(left.count() + 1, 24 * 3600 * 1000);
+      const auto wait = left < 0 ? 0 : std::min<long long>(left + 1, 24 * 3600 * 1000);
       struct pollfd input {};
       input.fd = STDIN_FILENO;
       input.events = POLLIN;
       const int ready = poll(&input, 1, static_cast<int>(wait));
       // Interrupted (Ctrl-Z and fg, a resize): wait again for the time that is left.
       if (ready < 0 && errno == EINTR) continue;
-      if (ready == 0) {
-        if (steady_clock::now() >= deadline) return kNoKey;
-        continue;
-      }
       // A key, the end of input (POLLHUP) or an error: the read tells which.
-      return read_key();
+      if (ready != 0) return read_key();
+      if (steady_clock::now() >= deadline) return kNoKey;
     }
   }
 };

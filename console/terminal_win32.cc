@@ -156,9 +156,11 @@ class Win32Terminal final : public Terminal {
     for (;;) {
       // The second code of an arrow key waits inside the runtime, not in the console's input.
       if (_kbhit()) return read_key();
+      // A deadline that has passed still looks at what is pending: keys must not wait behind
+      // back-to-back redraws.
       const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
-      if (left < 0) return kNoKey;
-      const DWORD wait = static_cast<DWORD>(std::min<long long>(left + 1, 24 * 3600 * 1000));
+      const DWORD wait =
+          left < 0 ? 0 : static_cast<DWORD>(std::min<long long>(left + 1, 24 * 3600 * 1000));
       const DWORD result = WaitForSingleObject(input_, wait);
       if (result == WAIT_TIMEOUT) {
         if (steady_clock::now() >= deadline) return kNoKey;

@@ -33,7 +33,7 @@ Within a case, one directive a line (TEXT may use \\xNN, \\n and \\\\ for any by
   trace TEXT        a trace line that is TEXT or starts with TEXT and a blank, after the last
   tracenext TEXT    the same, right after the trace line matched last
   reads VFG ID...   "trace peek VFG ID" for the first ID, "tracenext peek VFG ID" for the rest
-  count N TEXT      N trace lines are TEXT or start with TEXT and a blank
+  count N TEXT      N trace lines are TEXT or start with TEXT and a blank; N+: N or more
   varies N TEXT     the trace lines that start with TEXT and a blank are N or more different
                     lines (a count that moves from one read to the next)
   only ID...        cut the trace down to the calls on these registers first; the trace
@@ -184,7 +184,7 @@ def check(case, status, output, errors, trace):
         elif word == "count":
             times, _, text = text.partition(" ")
             found = sum(1 for t in trace if t == text or t.startswith(text + " "))
-            if found != int(times):
+            if found < int(times.rstrip("+")) if times.endswith("+") else found != int(times):
                 return number, f"{found} trace lines {text!r}, expected {times}"
         elif word == "only":
             only = text.split()
