@@ -7,6 +7,9 @@ command -v tmux >/dev/null || { echo "SKIP: tmux is not installed"; exit 77; }
 w=$(mktemp -d)
 tmx() { tmux -S "$w/sock" "$@"; }
 trap 'tmx kill-server 2>/dev/null; rm -rf "$w"' EXIT
+# A session held for the whole run: killing a row's session must not end the server, or the
+# next row's new-session can meet a server that is still exiting ("server exited unexpectedly").
+tmx new-session -d -s hold "sleep 600"
 printf 'vfg\nreg 2655 0x2016\nreg 2854 7\nvfg\nreg 2655 0x2017\n' > "$w/board"
 printf '# no VFG\n' > "$w/empty"
 failures=0
