@@ -4,9 +4,12 @@
 //   process_figures startup BOARDSTAT RUNS    RUNS times `printf q | boardstat > /dev/null`:
 //                                             median, lowest and highest wall time in ms, and
 //                                             the median and highest peak resident set in KiB
-//   process_figures idle BOARDSTAT SECONDS    the console with no key for SECONDS after its
-//                                             first screen: processor seconds used meanwhile
-//                                             and in the whole run
+//   process_figures idle BOARDSTAT SECONDS [DELAY]
+//                                             the console (with -d DELAY when given) with no
+//                                             key for SECONDS after its first screen: processor
+//                                             seconds used meanwhile and in the whole run, the
+//                                             voluntary context switches and the screens drawn
+//                                             meanwhile
 #include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
@@ -31,8 +34,9 @@ using Clock = std::chrono::steady_clock;
   exit(1);
 }
 
-// Starts the console with `in` as standard input and `out` as standard output.
-pid_t start_console(const char* path, int in, int out) {
+// Starts the console with `in` as standard input and `out` as standard output, with -d DELAY
+// when `delay` is not null.
+pid_t start_console(const char* path, int in, int out, const char* delay = nullptr) {
   const pid_t pid = fork();
   if (pid < 0) fail("fork");
   if (pid == 0) {
@@ -41,7 +45,11 @@ pid_t start_console(const char* path, int in, int out) {
     for (int fd = 3; fd < 64; ++fd) close(fd);
     unsetenv("BOARDSIM_CONFIG");
     unsetenv("BOARDSIM_TRACE");
-    execl(path, path, static_cast<char*>(nullptr));
+    if (delay != nullptr) {
+      execl(path, path, "-d", delay, static_cast<char*>(nullptr));
+    } else {
+      execl(path, path, static_cast<char*>(nullptr));
+    }
     _exit(127);
   }
   return pid;
@@ -94,11 +102,11 @@ long long cpu_ns(pid_t pid) {
   return ns;
 }
 
-int idle(const char* path, double seconds) {
+int idle(const char* path, double seconds, const char* delay) {
   int keys[2];
   int screen[2];
   if (pipe(keys) != 0 || pipe(screen) != 0) fail("pipe");
-  const pid_t pid = start_console(path, keys[0], screen[1]);
+  const pid_t pid = start_console(path, keys[0], screen[1], delay);
   close(keys[0]);
   close(screen[1]);
 
@@ -121,14 +129,24 @@ int idle(const char* path, double seconds) {
   const long long after = cpu_ns(pid);
 
   close(keys[1]);  // the end of input: the console ends
-  while (read(screen[0], buffer, sizeof buffer) > 0) {
+  for (;;) {
+    const ssize_t n = read(screen[0], buffer, sizeof buffer);
+    if (n <= 0) break;
+    text.append(buffer, static_cast<size_t>(n));
+  }
+  // Every screen begins with the clear sequence; the end of input draws none.
+  static constexpr char kClear[] = "\033[H\033[2J";
+  long screens = -1;  // the first screen came before the wait
+  for (size_t at = text.find(kClear); at != std::string::npos; at = text.find(kClear, at + 1)) {
+    ++screens;
   }
   int status = 0;
   struct rusage usage {};
   if (wait4(pid, &status, 0, &usage) != pid) fail("wait4");
   const double whole = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                        static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-  printf("%.6f %.6f %ld\n", static_cast<double>(after - before) / 1e9, whole, usage.ru_nvcsw);
+  printf("%.6f %.6f %ld %ld\n", static_cast<double>(after - before) / 1e9, whole, usage.ru_nvcsw,
+         screens);
   return 0;
 }
 
@@ -137,7 +155,10 @@ int idle(const char* path, double seconds) {
 int main(int argc, char** argv) {
   signal(SIGPIPE, SIG_IGN);
   if (argc == 4 && strcmp(argv[1], "startup") == 0) return startup(argv[2], atoi(argv[3]));
-  if (argc == 4 && strcmp(argv[1], "idle") == 0) return idle(argv[2], atof(argv[3]));
-  fprintf(stderr, "usage: process_figures startup BOARDSTAT RUNS | idle BOARDSTAT SECONDS\n");
+  if ((argc == 4 || argc == 5) && strcmp(argv[1], "idle") == 0) {
+    return idle(argv[2], atof(argv[3]), argc == 5 ? argv[4] : nullptr);
+  }
+  fprintf(stderr,
+          "usage: process_figures startup BOARDSTAT RUNS | idle BOARDSTAT SECONDS [DELAY]\n");
   return 2;
 }

@@ -60,7 +60,9 @@ read -r start_median start_min start_max rss_median rss_max < <("$bench/process_
 read -r true_median _ < <("$bench/process_figures" startup /bin/true 101)
 
 echo "idle processor time (5 s without a key) ..." >&2
-read -r idle_cpu idle_whole idle_switches < <("$bench/process_figures" idle "$bin" 5)
+read -r idle_cpu idle_whole idle_switches _ < <("$bench/process_figures" idle "$bin" 5)
+# The same with a timed redraw every second: the processor time is that of the redraws.
+read -r delay_cpu _ _ delay_screens < <("$bench/process_figures" idle "$bin" 5 1)
 
 echo "SystemProbe panel (3 expanded panels, about 2 s each) ..." >&2
 "$bench/board_figures" probe 3 >"$tmp/probe.txt"
@@ -91,6 +93,7 @@ echo "| Start-up to the first screen, \`printf q \| boardstat\`: median (lowest 
 echo "| The same for /bin/true (starting any process here) | $true_median ms | |"
 echo "| Peak resident memory: median (highest) | $(awk -v k="$rss_median" 'BEGIN { printf "%.2f", k / 1024 }') MiB ($(awk -v k="$rss_max" 'BEGIN { printf "%.2f", k / 1024 }')) | under 8 MiB: $(ok "$rss_max" 8192) |"
 echo "| Processor time while waiting 5 s for a key | $(awk -v s="$idle_cpu" 'BEGIN { printf "%.2f s (%.0f us)", s, s * 1e6 }') | 0.00 s: $(ok "$(awk -v s="$idle_cpu" 'BEGIN { printf "%.2f", s }')" 0) |"
+echo "| The same with \`-d 1\`: processor time over 5 s, with the redraws it made | $(awk -v s="$delay_cpu" -v n="$delay_screens" 'BEGIN { printf "%.4f s (%.0f us) for %d redraws, %.0f us each", s, s * 1e6, n, n ? s * 1e6 / n : 0 }') | the redraws only |"
 echo "| SystemProbe expanded, VFG 0: wall / sum of the board durations of its $probe_runs measurements ($probe_limits ends at its time limit) | $probe_wall s / $probe_board s = $probe_ratio (median of 3) | |"
 echo
 echo "Board calls per panel, VFG 0 of the built-in board (from the access trace):"

@@ -10,6 +10,7 @@
 #include "board/discovery.h"
 #include "console/banner.h"
 #include "console/error_clearing.h"
+#include "console/options.h"
 #include "console/screen_output.h"
 #include "panels/panels.h"
 #include "panels/system_probe.h"
@@ -105,17 +106,35 @@ KeyAction handle_key(ConsoleState& state, int key) {
   return KeyAction::kRedraw;
 }
 
-int run_console(ConsoleState& state, Terminal& terminal, std::ostream& out) {
+int run_console(ConsoleState& state, Terminal& terminal, std::ostream& out,
+                std::chrono::microseconds delay) {
   for (;;) {
+    const auto began = std::chrono::steady_clock::now();
     terminal.clear_screen();
     draw_screen(out, state);
     if (!out) return kScreenWriteFailed;
-    const int key = terminal.read_key();
+    const int key =
+        delay.count() > 0 ? terminal.read_key_until(began + delay) : terminal.read_key();
+    if (key == kNoKey) continue;
     if (key == kEndOfInput || handle_key(state, key) == KeyAction::kQuit) return 0;
   }
 }
 
-int console_main() {
+int console_main(int argc, const char* const* argv) {
+  const ConsoleOptions options = parse_console_options(argc, argv);
+  switch (options.action) {
+    case ConsoleOptions::Action::kBadCommandLine:
+      fputs(bad_command_line_message(options.error).c_str(), stderr);
+      return kBadCommandLine;
+    case ConsoleOptions::Action::kHelp:
+      fputs(console_help().c_str(), stdout);
+      return fflush(stdout) == 0 ? 0 : 1;
+    case ConsoleOptions::Action::kVersion:
+      printf("boardstat %s\n", BOARDSTAT_VERSION);
+      return fflush(stdout) == 0 ? 0 : 1;
+    case ConsoleOptions::Action::kRun:
+      break;
+  }
   // The start-up messages are written with stdio and flushed at once, before std::cout is
   // first used, so the two never interleave.
   const ScreenOutputBuffer& screen = use_screen_output();
@@ -124,7 +143,7 @@ int console_main() {
   int status = 0;
   {
     const auto terminal = open_console_terminal();
-    status = run_console(state, *terminal, std::cout);
+    status = run_console(state, *terminal, std::cout, options.delay);
   }  // the terminal's settings are back before anything is said about the failure
   if (status == kScreenWriteFailed) report_screen_write_failure(screen.error());
   return status;

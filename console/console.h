@@ -6,6 +6,7 @@
 #include <stdint.h>
 
 #include <array>
+#include <chrono>
 #include <ostream>
 
 #include "board/board_access.h"
@@ -45,13 +46,17 @@ inline constexpr int kScreenWriteFailed = 1;
 
 /// Clears, draws and reads a key until q (status 0) or the end of input (status 0 too, after
 /// the last screen). Stops at the first screen that `out` failed to take, with
-/// kScreenWriteFailed: drawing on into a stream that has failed would only lose more.
-int run_console(ConsoleState& state, Terminal& terminal, std::ostream& out);
+/// kScreenWriteFailed: drawing on into a stream that has failed would only lose more. With a
+/// `delay` above 0 it also redraws when that long has passed since the last redraw began with
+/// no key; a redraw that takes longer (an expanded SystemProbe) is followed by the next at once.
+int run_console(ConsoleState& state, Terminal& terminal, std::ostream& out,
+                std::chrono::microseconds delay = std::chrono::microseconds(0));
 
-/// The whole program: discovery, then the loop on this process's terminal. Returns the exit
-/// status: 0, -1 when start-up failed, or kScreenWriteFailed after saying on standard error
-/// why the screen could not be written.
-int console_main();
+/// The whole program: the command line, discovery, then the loop on this process's terminal.
+/// Returns the exit status: 0, 2 for a bad command line (before the board or the terminal is
+/// touched), -1 when start-up failed, or kScreenWriteFailed after saying on standard error why
+/// the screen could not be written.
+int console_main(int argc, const char* const* argv);
 
 }  // namespace boardstat
 

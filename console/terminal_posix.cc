@@ -1,10 +1,12 @@
 // The POSIX terminal: keys are single bytes read without echo or line editing while standard
 // input is a terminal; the user's settings come back on every way out.
 #include <errno.h>
+#include <poll.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 
@@ -31,7 +33,7 @@ void enter_raw_mode() {
   struct termios raw = g_saved_settings;
   // Keys arrive one byte at a time without echo; ISIG stays, so Ctrl-C is still a signal.
   raw.c_lflag &= static_cast<tcflag_t>(~(ECHO | ICANON));
-  raw.c_cc[VMIN] = 1;  // block for one byte: the console has no timer
+  raw.c_cc[VMIN] = 1;  // a read blocks for one byte; a timed wait is poll's, not the terminal's
   raw.c_cc[VTIME] = 0;
   // Marked first: a signal that lands while the settings change still puts them back.
   g_raw_mode = 1;
@@ -103,6 +105,26 @@ class PosixTerminal final : public Terminal {
       if (n == 1) return byte;
       if (n < 0 && errno == EINTR) continue;
       return kEndOfInput;  // end of input, or a terminal that has gone away (EIO)
+    }
+  }
+
+  int read_key_until(std::chrono::steady_clock::time_point deadline) override {
+    using namespace std::chrono;
+    for (;;) {
+      // A deadline that has passed (a redraw that took longer than the delay) still looks for
+      // a key first: keys must not wait behind back-to-back redraws.
+      const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+      // Rounded up, so that the wait never ends just before the deadline and spins once more.
+      const auto wait = left < 0 ? 0 : std::min<long long>(left + 1, 24 * 3600 * 1000);
+      struct pollfd input {};
+      input.fd = STDIN_FILENO;
+      input.events = POLLIN;
+      const int ready = poll(&input, 1, static_cast<int>(wait));
+      // Interrupted (Ctrl-Z and fg, a resize): wait again for the time that is left.
+      if (ready < 0 && errno == EINTR) continue;
+      // A key, the end of input (POLLHUP) or an error: the read tells which.
+      if (ready != 0) return read_key();
+      if (steady_clock::now() >= deadline) return kNoKey;
     }
   }
 };

@@ -14,7 +14,12 @@
 #include <conio.h>
 #include <stdio.h>
 
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
 #include <iostream>
+#include <mutex>
+#include <thread>
 
 #include "console/terminal.h"
 
@@ -47,6 +52,75 @@ bool clear_console_buffer(HANDLE out) {
   return true;
 }
 
+// Standard input that is not a console (a pipe, a file): Windows has no timed wait on such a
+// handle (a pipe handle is not signalled by data), so with a deadline a thread of its own
+// blocks in ReadFile and hands each byte over; the console's thread waits on a condition
+// variable with a timeout. The thread is started by the first timed read and never joined:
+// it may be blocked in ReadFile when the process ends, which ends it.
+class PipeReader {
+ public:
+  explicit PipeReader(HANDLE input) : shared_(std::make_shared<Shared>()) {
+    std::thread([shared = shared_, input] {
+      for (;;) {
+        unsigned char byte = 0;
+        DWORD count = 0;
+        const bool got = input != nullptr && input != INVALID_HANDLE_VALUE &&
+                         ReadFile(input, &byte, 1, &count, nullptr) && count == 1;
+        const std::lock_guard<std::mutex> lock(shared->mutex);
+        if (got) {
+          shared->bytes.push_back(byte);
+        } else {
+          shared->ended = true;
+        }
+        shared->changed.notify_one();
+        if (!got) return;
+      }
+    }).detach();
+  }
+
+  int read_until(std::chrono::steady_clock::time_point deadline) {
+    std::unique_lock<std::mutex> lock(shared_->mutex);
+    const bool ready = shared_->changed.wait_until(
+        lock, deadline, [this] { return !shared_->bytes.empty() || shared_->ended; });
+    if (!ready) return kNoKey;
+    if (shared_->bytes.empty()) return kEndOfInput;
+    const int byte = shared_->bytes.front();
+    shared_->bytes.pop_front();
+    return byte;
+  }
+
+ private:
+  struct Shared {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<unsigned char> bytes;
+    bool ended = false;
+  };
+  std::shared_ptr<Shared> shared_;  // the thread holds it too, and may outlive this object
+};
+
+// Whether a console input event is a key press that _getch returns as one or two codes: a key
+// going down, other than a key that only modifies others (Shift, Ctrl, Alt, the locks, the
+// Windows keys). _kbhit cannot tell: wine's looks only at keys with a character, so it misses
+// the arrows, and never at the last event pending.
+bool is_key_press(const INPUT_RECORD& record) {
+  if (record.EventType != KEY_EVENT || !record.Event.KeyEvent.bKeyDown) return false;
+  switch (record.Event.KeyEvent.wVirtualKeyCode) {
+    case VK_SHIFT:
+    case VK_CONTROL:
+    case VK_MENU:
+    case VK_CAPITAL:
+    case VK_NUMLOCK:
+    case VK_SCROLL:
+    case VK_LWIN:
+    case VK_RWIN:
+    case VK_APPS:
+      return record.Event.KeyEvent.uChar.AsciiChar != 0;
+    default:
+      return true;
+  }
+}
+
 class Win32Terminal final : public Terminal {
  public:
   Win32Terminal()
@@ -73,6 +147,37 @@ class Win32Terminal final : public Terminal {
     return code == EOF ? kEndOfInput : code;
   }
 
+  int read_key_until(std::chrono::steady_clock::time_point deadline) override {
+    using namespace std::chrono;
+    if (!console_input_) {
+      if (!pipe_reader_) pipe_reader_ = std::make_unique<PipeReader>(input_);
+      return pipe_reader_->read_until(deadline);
+    }
+    for (;;) {
+      // The second code of an arrow key waits inside the runtime, not in the console's input.
+      if (_kbhit()) return read_key();
+      // A deadline that has passed still looks at what is pending: keys must not wait behind
+      // back-to-back redraws.
+      const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+      const DWORD wait =
+          left < 0 ? 0 : static_cast<DWORD>(std::min<long long>(left + 1, 24 * 3600 * 1000));
+      const DWORD result = WaitForSingleObject(input_, wait);
+      if (result == WAIT_TIMEOUT) {
+        if (steady_clock::now() >= deadline) return kNoKey;
+        continue;
+      }
+      if (result != WAIT_OBJECT_0) return read_key();  // a console gone away: read_key says so
+      // Mouse, focus, resize and key releases signal the handle too, and _getch would never
+      // return them: drop them, or the wait would wake at once again and again.
+      INPUT_RECORD record;
+      DWORD count = 0;
+      if (!PeekConsoleInputA(input_, &record, 1, &count)) return kEndOfInput;
+      if (count == 0) continue;
+      if (is_key_press(record)) return read_key();
+      if (!ReadConsoleInputA(input_, &record, 1, &count)) return kEndOfInput;
+    }
+  }
+
  private:
   int read_byte() {
     unsigned char byte = 0;
@@ -87,6 +192,7 @@ class Win32Terminal final : public Terminal {
 
   HANDLE input_;
   bool console_input_;
+  std::unique_ptr<PipeReader> pipe_reader_;
 };
 
 }  // namespace

@@ -2,9 +2,10 @@
 """Runs the console on the cases of one case file: run_cases.py [--wine WINE] BOARDSTAT FILE
 
 With --snapshot SNAPSHOT first, it checks the snapshot tool instead: every board of the file
-that the console takes without a word on standard error and that has nothing that moves or
-reacts (counter, clears, signal), snapshot once and then again, gives the same file twice and
-the same screens, every panel but SystemProbe expanded on every VFG, as the board itself.
+that the console takes without a word on standard error and without arguments, and that has
+nothing that moves or reacts (counter, clears, signal), snapshot once and then again, gives
+the same file twice and the same screens, every panel but SystemProbe expanded on every VFG,
+as the board itself.
 
 Python, not C++: the runner is text in, text out, and a subprocess with pipes and timeouts is a
 few lines here against a page of POSIX calls; the same script drives boardstat.exe under wine.
@@ -17,28 +18,31 @@ Within a case, one directive a line (TEXT may use \\xNN, \\n and \\\\ for any by
   board TEXT        any line of the description, broken ones too
   repeat N TEXT     TEXT as N lines of the description
   builtin           the built-in board (no description file); config PATH: that file
+  args TEXT         the console's command line, words split at blanks (nothing: no argument)
   output PATH       standard output goes to PATH (/dev/full: a full disk) instead of the runner
   tracefile PATH    the access trace goes to PATH instead of the runner's file
   keys TEXT         keys for standard input (several lines add up); wait SECONDS: a pause;
                     until TEXT: a pause until the trace has a line that starts with TEXT (at
                     most a minute); kill: end the console with SIGKILL there (its exit status
                     is not checked)
-  screen N          the checks below look at screen N (1 = first; the clear sequence cuts
-                    screens; without it they look at all of standard output)
+  screen N          the checks below look at screen N (1 = first, -1 = last; the clear
+                    sequence cuts screens; without it they look at all of standard output)
   expect TEXT       a line equal to TEXT, after the line matched last
   next TEXT         the line right after the line matched last equals TEXT
   not TEXT          no line of the screen looked at equals TEXT
   trace TEXT        a trace line that is TEXT or starts with TEXT and a blank, after the last
   tracenext TEXT    the same, right after the trace line matched last
   reads VFG ID...   "trace peek VFG ID" for the first ID, "tracenext peek VFG ID" for the rest
-  count N TEXT      N trace lines are TEXT or start with TEXT and a blank
+  count N TEXT      N trace lines are TEXT or start with TEXT and a blank; N+: N or more
+  varies N TEXT     the trace lines that start with TEXT and a blank are N or more different
+                    lines (a count that moves from one read to the next)
   only ID...        cut the trace down to the calls on these registers first; the trace
                     lines then have to match it line for line, nothing left over
   stdout TEXT       standard output is exactly TEXT
   stderr TEXT       the next line of standard error (BOARD stands for the description file);
                     without stderr lines standard error must be empty
   status N          exit status (default 0; -1 is 255)
-  screens N         the number of screens
+  screens N         the number of screens; N+: N or more
 """
 import os
 import re
@@ -65,7 +69,7 @@ def parse(path):
         word, _, rest = line.partition(" ")
         if word == "case":
             cases.append({"name": rest, "line": number, "board": [], "keys": [], "checks": [],
-                          "config": None, "output": None, "tracefile": None})
+                          "config": None, "output": None, "tracefile": None, "args": []})
         elif not cases:
             sys.exit(f"{path}:{number}: '{word}' before the first case")
         elif word in BOARD_WORDS:
@@ -77,6 +81,8 @@ def parse(path):
             cases[-1]["board"] += [text] * int(times)
         elif word in ("builtin", "config"):
             cases[-1]["config"] = rest if word == "config" else ""
+        elif word == "args":
+            cases[-1]["args"] = unescape(rest).split()
         elif word in ("output", "tracefile"):
             cases[-1][word] = rest
         elif word == "keys":
@@ -85,7 +91,7 @@ def parse(path):
             kinds = {"wait": float, "kill": lambda _: None, "until": str}
             cases[-1]["keys"].append(kinds[word](rest))
         elif word in ("screen", "expect", "next", "not", "trace", "tracenext", "reads", "count",
-                      "only", "stdout", "stderr", "status", "screens"):
+                      "only", "stdout", "stderr", "status", "screens", "varies"):
             cases[-1]["checks"].append((number, word, unescape(rest)))
         else:
             sys.exit(f"{path}:{number}: unknown directive '{word}'")
@@ -112,7 +118,7 @@ def run(console, case, folder):
     open(os.path.join(folder, "out"), "wb").close()  # empty when the output goes elsewhere
     with open(case["output"] or os.path.join(folder, "out"), "wb") as out, \
             open(os.path.join(folder, "err"), "wb") as err:
-        process = subprocess.Popen(console, stdin=subprocess.PIPE, stdout=out, stderr=err, env=env)
+        process = subprocess.Popen(console + case["args"], stdin=subprocess.PIPE, stdout=out, stderr=err, env=env)
         try:
             for keys in case["keys"]:
                 if keys is None:
@@ -154,8 +160,8 @@ def check(case, status, output, errors, trace):
     want_trace, want_errs, only = [], [], None
     for number, word, text in case["checks"]:
         if word == "screen":
-            index = int(text) - 1
-            if index >= len(screens):
+            index = int(text) - 1 if int(text) > 0 else len(screens) + int(text)
+            if not 0 <= index < len(screens):
                 return number, f"there are only {len(screens)} screens"
             lines, at = screens[index].split("\n"), -1
         elif word == "expect":
@@ -178,7 +184,7 @@ def check(case, status, output, errors, trace):
         elif word == "count":
             times, _, text = text.partition(" ")
             found = sum(1 for t in trace if t == text or t.startswith(text + " "))
-            if found != int(times):
+            if found < int(times.rstrip("+")) if times.endswith("+") else found != int(times):
                 return number, f"{found} trace lines {text!r}, expected {times}"
         elif word == "only":
             only = text.split()
@@ -189,8 +195,15 @@ def check(case, status, output, errors, trace):
             want_errs.append(text)
         elif word == "status" and status != int(text) & 0xFF:
             return number, f"exit status {status}, expected {int(text) & 0xFF}\n{errors}"
-        elif word == "screens" and len(screens) != int(text):
+        elif word == "screens" and (len(screens) < int(text.rstrip("+")) if text.endswith("+")
+                                    else len(screens) != int(text)):
             return number, f"{len(screens)} screens, expected {text}"
+        elif word == "varies":
+            times, _, text = text.partition(" ")
+            found = {t for t in trace if t.startswith(text + " ")}
+            if len(found) < int(times):
+                return number, f"{len(found)} different trace lines {text!r}, expected " + \
+                    f"{times} or more: {sorted(found)}"
     if errs != want_errs:
         first = next((i for i, (a, b) in enumerate(zip(errs, want_errs)) if a != b),
                      min(len(errs), len(want_errs)))
@@ -217,7 +230,7 @@ def check(case, status, output, errors, trace):
 def round_trip(console, snapshot, case, folder):
     """Why the snapshot of the case's board is not as good as the board, or None."""
     words = {line.split()[0] for line in case["board"] if line.split()}
-    if case["config"] is not None or words & {"counter", "clears", "signal"} or \
+    if case["config"] is not None or case["args"] or words & {"counter", "clears", "signal"} or \
             any(line.split()[:1] not in [[w] for w in BOARD_WORDS] for line in case["board"]):
         return None
     board = os.path.join(folder, "board")

@@ -90,6 +90,7 @@ struct CheckingTerminal : boardstat::Terminal {
     ++screens;
     return screens <= count ? keys[screens - 1] : boardstat::kEndOfInput;
   }
+  int read_key_until(std::chrono::steady_clock::time_point) override { return read_key(); }
   const uint8_t* keys;
   size_t count, screens = 0;
   const ConsoleState& state;

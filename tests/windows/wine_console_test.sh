@@ -99,6 +99,30 @@ check "+ shows VFG 1, built 2017" grep -q '^| VFG (001) of (001) , Firmware Buil
 check "+ keeps the panels" [ "$(sed 2d <<<"$next")" = "$(sed 2d <<<"$first")" ]
 tmx send-keys -t console q
 check "q ends with status 0" grep -q '^EXIT=0$' <<<"$(wait_for '^EXIT=')"
+tmx kill-server
+
+# With -d the console waits on its console input with a time-out: the counts move on screen
+# with no key, and keys still act at once, the Down arrow's second code included.
+printf 'vfg\ncounter 1421 32400\n' >"$WORK/counting.board"
+run "$(printf 'BOARDSIM_CONFIG=%q %q %q -d 0.2' "$WORK/counting.board" "$WINE" "$EXE")"
+check "a start screen with -d 0.2" [ -n "$(wait_for '^--------\^--$' '' 120)" ]
+tmx send-keys -t console a
+counts=""
+for _ in $(seq 40); do # 10 s at most
+  counts=$(printf '%s\n%s' "$counts" "$(tmx capture-pane -p -t console | grep '^Y Acquired')")
+  (($(sort -u <<<"$counts" | grep -c .) >= 3)) && break
+  sleep 0.25
+done
+check "with -d 0.2 and no key the Y count moves: $(sort -u <<<"$counts" | tr '\n' ' ')" \
+  [ "$(sort -u <<<"$counts" | grep -c .)" -ge 3 ]
+tmx send-keys -t console Down
+check "Down expands PacketEngine between timed redraws" [ -n "$(
+  for _ in $(seq 40); do
+    tmx capture-pane -p -t console | grep '^Max PCIe payload (System)' && break
+    sleep 0.25
+  done)" ]
+tmx send-keys -t console q
+check "q ends with -d too, status 0" grep -q '^EXIT=0$' <<<"$(wait_for '^EXIT=')"
 
 echo "took $((SECONDS - START)) s, $FAILURES failure(s)"
 ((FAILURES == 0)) && echo PASSED
