@@ -104,14 +104,18 @@ echo "rediscovery: up $took ms after the VFGs appeared"
 # loaded, where nothing of its own can act), or a few milliseconds on, in discovery, the first
 # collection or the server's start: status 0 within a second, every time.
 runs=0
+exporter_path=$(readlink -f "$exporter")
 for signal in TERM INT; do
   for delay in 0 0 0 0 0 0 0.001 0.002 0.005 0.01 0.02 0.05 0.1 0.2; do
     "$exporter" --web.listen-address 127.0.0.1:0 2> /dev/null &
     pid=$!
     pids+=("$pid")
-    # SigBlk of /proc/PID/status has bit 14 (SIGTERM) set once main has blocked the signals.
+    # SigBlk of /proc/PID/status has bit 14 (SIGTERM) set once main has blocked the signals;
+    # before the exec the shell's child may block them for a moment, so the program must be
+    # the exporter already.
     blocked=
     for _ in $(seq 5000); do
+      [ "$(readlink "/proc/$pid/exe" 2> /dev/null)" = "$exporter_path" ] || continue
       mask=$(awk '$1 == "SigBlk:" { print $2 }' "/proc/$pid/status" 2> /dev/null)
       [ -n "$mask" ] && (((0x$mask >> 14) & 1)) && blocked=1 && break
       kill -0 "$pid" 2> /dev/null || break
