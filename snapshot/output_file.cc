@@ -141,8 +141,13 @@ std::string OutputFile::open(const std::string& path) {
 #endif
   // Beside the target, so that the rename stays on one file system; the name ends in neither
   // .board nor .prom.
-  temporary_ = target_ + "." + std::to_string(process_id()) + ".tmp";
-  fd_ = open_new(temporary_);
+  // One left by an earlier process of the same id is not ours to remove: another name.
+  for (int attempt = 0; fd_ < 0 && attempt < 100; ++attempt) {
+    temporary_ = target_ + "." + std::to_string(process_id()) +
+                 (attempt == 0 ? "" : "-" + std::to_string(attempt)) + ".tmp";
+    fd_ = open_new(temporary_);
+    if (fd_ < 0 && errno != EEXIST) break;
+  }
   if (fd_ < 0) {
     const int open_errno = errno;
     temporary_.clear();

@@ -19,8 +19,10 @@ static_assert(kReferenceSeconds == 0.0000001f, "the reference count is 100 ns");
 constexpr uint64_t kWindowStartPeriodPs = 1000000;
 
 // Periods that no figure shows, for a board whose rate windows never end (no window tick or no
-// time reference): any period gives the same figures, so a common one is taken.
-constexpr uint64_t kUnseenClockPs = 25000;        // 40 MHz
+// time reference): any period gives the same figures, so a common one is taken. The clock is
+// faster than a camera's, so that no interval takes longer than on the original; a frame that
+// is then shorter than the CC1 latency is made longer (all three times the same factor).
+constexpr uint64_t kUnseenClockPs = 5000;         // 200 MHz
 constexpr uint64_t kUnseenLinePs = 10000000;      // 10 us
 constexpr uint64_t kUnseenFramePs = 10000000000;  // 10 ms
 constexpr uint64_t kUnseenPulseGapPs = 1000000;   // 1 us low between two pulses
@@ -155,7 +157,7 @@ struct Camera {
 // change with the camera clock, as a camera's do: a line is so many clocks high and so many
 // low, placed so many clocks after the frame's rise, and a frame is a whole number of lines,
 // so many clocks low.
-Camera add_camera_signals(const Board& b, SignalList& signals) {
+Camera add_camera_signals(const Board& b, uint64_t unseen_scale, SignalList& signals) {
   const auto per_line = b.count(interval(kLine, kEdge0, kLine, kEdge1, kCameraClock, kEdge0));
   const auto between_lines = b.count(interval(kLine, kEdge1, kLine, kEdge0, kCameraClock, kGated));
   const auto to_first_line =
@@ -180,7 +182,7 @@ Camera add_camera_signals(const Board& b, SignalList& signals) {
 
   Camera camera;
   camera.clock = b.rate_period(kCameraClock);
-  if (!camera.clock && !b.rates && clock_seen) camera.clock = kUnseenClockPs;
+  if (!camera.clock && !b.rates && clock_seen) camera.clock = kUnseenClockPs * unseen_scale;
   const auto clocks = [&](std::optional<uint64_t> n) -> std::optional<uint64_t> {
     if (!camera.clock || !n) return std::nullopt;
     return times(*n, *camera.clock);
@@ -199,7 +201,7 @@ Camera add_camera_signals(const Board& b, SignalList& signals) {
     if (line) line_phase = clocks(to_first_line).value_or(0);
   }
   if (!line) line = b.rate_period(kLine);
-  if (!line && !b.rates && line_seen) line = kUnseenLinePs;
+  if (!line && !b.rates && line_seen) line = kUnseenLinePs * unseen_scale;
   if (line) {
     signals.add(kLine, *line, line_high, line_phase, hertz_comment("line", *line));
     const auto dval_high = clocks(dval);
@@ -223,7 +225,7 @@ Camera add_camera_signals(const Board& b, SignalList& signals) {
   }
   if (!camera.frame && !b.rates && frame_seen) {
     const auto low = clocks(clocks_between_frames);
-    camera.frame = low && *low > 0 ? times(*low, 2) : kUnseenFramePs;
+    camera.frame = low && *low > 0 ? times(*low, 2) : kUnseenFramePs * unseen_scale;
   }
   if (camera.frame) {
     // The frame's low time in clocks is the finer figure: it also places a fall within a line.
@@ -266,7 +268,17 @@ std::vector<ProbeSignal> signals_from_counts(const ProbeCounts& counts) {
   }
   if (b.reference)
     signals.add(kTimeReference, kReferencePs, kReferencePs / 2, 0, "10 MHz time reference");
-  const Camera camera = add_camera_signals(b, signals);
+  const auto latency =
+      b.count(interval(kCc1, kEdge0, kFrameSignal, kEdge0, kTimeReference, kEdge0));
+  Camera camera;
+  {
+    SignalList unused;
+    camera = add_camera_signals(b, 1, unused);
+  }
+  uint64_t unseen_scale = 1;
+  if (!b.rates && latency && camera.frame && *latency * kReferencePs >= *camera.frame)
+    unseen_scale = *latency * kReferencePs / *camera.frame + 1;
+  camera = add_camera_signals(b, unseen_scale, signals);
 
   struct RateOnly {
     uint32_t signal;
@@ -290,8 +302,6 @@ std::vector<ProbeSignal> signals_from_counts(const ProbeCounts& counts) {
   };
   static constexpr Pulse kPulses[] = {
       {kCc1, "CC1"}, {kCc2, "CC2"}, {kCc3, "CC3"}, {kCc4, "CC4"}, {kInterrupt, "interrupt"}};
-  const auto latency =
-      b.count(interval(kCc1, kEdge0, kFrameSignal, kEdge0, kTimeReference, kEdge0));
   const auto frame_rate = b.rate(kFrameSignal);
   for (const Pulse& p : kPulses) {
     const auto high = b.width(p.signal);
