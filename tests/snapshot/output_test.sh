@@ -17,6 +17,10 @@ root=$([ "$(id -u)" = 0 ] && echo yes)
 failures=0
 given_away() { [ -z "$root" ] || chown nobody "$1"; }  # only root can
 kept_owner() { [ -z "$root" ] || [ "$(stat -c %U "$1")" = nobody ]; }
+eventually() {  # COMMAND...: true once it is, within 10 s (a FIFO's reader may lag behind)
+  for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
 
 # NAME | SET-UP | ARGUMENTS | EXIT STATUS | STANDARD ERROR (a grep -E pattern, empty: none) |
 # CHECK afterwards (a command, run in the work folder)
@@ -25,7 +29,7 @@ cases=(
   "a mode-600 file of another owner keeps both|echo old > own.board; chmod 600 own.board; given_away own.board|-o own.board|0||cmp -s own.board expected.board && test \$(stat -c %a own.board) = 600 && kept_owner own.board"
   "relative symlink into another folder: its target replaced|mkdir d; echo old > d/t.board; ln -s d/t.board link.board|-o link.board|0||test -L link.board && cmp -s d/t.board expected.board"
   "symlink to a symlink to a missing file: the file created|ln -s d2/t.board l1; mkdir d2; ln -s l1 l2|-o l2|0||test -L l1 -a -L l2 && cmp -s d2/t.board expected.board"
-  "FIFO: written in place for its reader|mkfifo fifo; (timeout 60 cat fifo > from_fifo &)|-o fifo|0||test -p fifo && sleep 0.2 && cmp -s from_fifo expected.board"
+  "FIFO: written in place for its reader|mkfifo fifo; (timeout 60 cat fifo > from_fifo &)|-o fifo|0||test -p fifo && eventually cmp -s from_fifo expected.board"
   "/dev/null: written, still the device|:|-o /dev/null|0||test -c /dev/null"
   "/dev/full: the error names it, the device stays|:|-o /dev/full|1|^boardstat_snapshot: cannot write /dev/full: No space left on device\$|test -c /dev/full"
   "a folder: not replaced|mkdir folder|-o folder|1|^boardstat_snapshot: cannot write folder: Is a directory\$|test -d folder"
