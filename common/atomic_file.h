@@ -1,5 +1,6 @@
-// Files that a reader sees whole or not at all: the exporter's textfile and the snapshot tool's
-// board description are written to a temporary file beside the target, then renamed over it.
+// Files that a reader sees whole or not at all: the exporter's textfile is written to a temporary
+// file beside the target, one that the collectors skip, then renamed over it. (The snapshot
+// tool's -o follows rules of its own: snapshot/output_file.h.)
 #ifndef BOARDSTAT_COMMON_ATOMIC_FILE_H_
 #define BOARDSTAT_COMMON_ATOMIC_FILE_H_
 

@@ -15,7 +15,7 @@
 #include <io.h>
 #endif
 
-#include "common/atomic_file.h"
+#include "snapshot/output_file.h"
 #include "snapshot/snapshot.h"
 
 namespace {
@@ -29,8 +29,9 @@ constexpr std::string_view kUsage =
     "  --probe     also measure with the rate probe and write the probe signals that give\n"
     "              the same SystemProbe figures (a few seconds a VFG, up to about 25 when\n"
     "              its signals never come)\n"
-    "  -o FILE     write to FILE (atomically: a temporary file beside it, then a rename)\n"
-    "              instead of standard output\n"
+    "  -o FILE     write to FILE instead of standard output: a file is replaced at once\n"
+    "              (a temporary file beside it, then a rename), keeping its mode and owner;\n"
+    "              a symlink's target is replaced; a device or FIFO is written as > would\n"
     "  --help      this text\n"
     "  --version   the program's version\n"
     "\n"
@@ -64,8 +65,8 @@ int main(int argc, char** argv) {
     if (arg == "--probe") {
       options.probe = true;
     } else if (arg == "-o") {
-      if (i + 1 == argc) {
-        std::cerr << "boardstat_snapshot: -o needs a file name\n";
+      if (i + 1 == argc || *argv[i + 1] == '\0') {
+        std::cerr << "boardstat_snapshot: -o needs a file name\n" << kUsage;
         return 2;
       }
       output = argv[++i];
@@ -81,6 +82,16 @@ int main(int argc, char** argv) {
     }
   }
   options.taken_at = taken_at();
+
+  // The output is made ready first, so that a file that cannot be written fails at once, not
+  // after the probe has measured for seconds.
+  boardstat::snapshot::OutputFile file;
+  if (!output.empty()) {
+    if (const std::string error = file.open(output); !error.empty()) {
+      std::cerr << "boardstat_snapshot: " << error << '\n';
+      return 1;
+    }
+  }
 
   std::ostringstream text;
   if (boardstat::snapshot::write_snapshot(text, options) == 0) {
@@ -98,8 +109,7 @@ int main(int argc, char** argv) {
               << strerror(errno != 0 ? errno : EIO) << '\n';
     return 1;
   }
-  if (const std::string error = boardstat::write_file_atomically(output, text.str());
-      !error.empty()) {
+  if (const std::string error = file.write(text.str()); !error.empty()) {
     std::cerr << "boardstat_snapshot: " << error << '\n';
     return 1;
   }
