@@ -19,6 +19,13 @@
 #include "exporter/http/http_server.h"
 #endif
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+
+#include "exporter/windows_service.h"
+#endif
+
 namespace boardstat {
 namespace {
 
@@ -31,6 +38,16 @@ volatile sig_atomic_t g_stop_requested = 0;
 void request_stop(int) {
   g_stop_requested = 1;
 }
+
+#ifdef _WIN32
+// A stop that comes as a call from another thread: the service manager's, or Ctrl-C's.
+void stop_exporter() {
+  g_stop_requested = 1;
+#ifdef BOARDSTAT_EXPORTER_HTTP
+  stop_serving();
+#endif
+}
+#endif
 
 std::string exposition_of(const Collector& collector) {
   return format_exposition(collector.latest(), std::chrono::steady_clock::now());
@@ -109,12 +126,7 @@ std::string check_mode(const ExporterFlags& flags) {
   return {};
 }
 
-}  // namespace
-}  // namespace boardstat
-
-int main(int argc, char** argv) {
-  using namespace boardstat;
-  const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+int exporter_main(const std::vector<std::string_view>& args) {
   const ParsedFlags parsed = parse_flags(args);
   std::string error = parsed.error;
   if (error.empty() && !parsed.flags.help && !parsed.flags.version) {
@@ -134,4 +146,24 @@ int main(int argc, char** argv) {
     return 0;
   }
   return run(parsed.flags);
+}
+
+}  // namespace
+}  // namespace boardstat
+
+int main(int argc, char** argv) {
+  using namespace boardstat;
+#ifdef _WIN32
+  // The same bytes as on POSIX: LF line ends, no carriage returns.
+  _setmode(_fileno(stdout), _O_BINARY);
+  const std::vector<std::string> service_args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  const ExporterWork work = [](const std::vector<std::string>& args) {
+    return exporter_main(std::vector<std::string_view>(args.begin(), args.end()));
+  };
+  if (const auto status = run_if_started_as_service(service_args, work, stop_exporter)) {
+    return *status;
+  }
+  stop_on_console_control(stop_exporter);
+#endif
+  return exporter_main(std::vector<std::string_view>(argv + (argc > 0 ? 1 : 0), argv + argc));
 }

@@ -16,6 +16,7 @@
 #include <csignal>
 #include <iostream>
 #include <list>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 
@@ -394,6 +395,19 @@ void HttpServer::stop() {
   impl_->io.stop();
 }
 
+namespace {
+// The server serve_http runs, for stop_serving; a stop that comes first is remembered.
+std::mutex g_serving_mutex;
+HttpServer* g_serving = nullptr;
+bool g_stop_requested = false;
+}  // namespace
+
+void stop_serving() {
+  std::lock_guard<std::mutex> lock(g_serving_mutex);
+  g_stop_requested = true;
+  if (g_serving != nullptr) g_serving->stop();
+}
+
 int serve_http(const HttpOptions& options, const std::function<std::string()>& metrics) {
   std::unique_ptr<HttpServer> server;
   try {
@@ -403,7 +417,14 @@ int serve_http(const HttpOptions& options, const std::function<std::string()>& m
               << e.what() << "\n";
     return 1;
   }
+  {
+    std::lock_guard<std::mutex> lock(g_serving_mutex);
+    if (g_stop_requested) return 0;
+    g_serving = server.get();
+  }
   server->run(/*stop_on_signals=*/true);
+  std::lock_guard<std::mutex> lock(g_serving_mutex);
+  g_serving = nullptr;
   return 0;
 }
 

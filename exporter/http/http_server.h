@@ -29,6 +29,11 @@ struct HttpOptions {
 /// values).
 int serve_http(const HttpOptions& options, const std::function<std::string()>& metrics);
 
+/// Ends serve_http as SIGINT does (at once if it is listening, as soon as it is otherwise);
+/// safe from any thread, for the stop requests that come as calls: those of a Windows service's
+/// control manager and of a Windows console's Ctrl-C.
+void stop_serving();
+
 /// The server behind serve_http, for a caller that runs and stops it itself (the tests).
 /// Address forms: "HOST:PORT", ":PORT" (all interfaces), "[::1]:PORT"; port 0 takes any free
 /// port, which port() then tells.
