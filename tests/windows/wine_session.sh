@@ -27,6 +27,9 @@ start)
   "$wine" cmd.exe <"$held.fifo" >/dev/null 2>&1 &
   sleep 900 >"$held.fifo" 2>/dev/null &
   echo $! >"$held.pid"
+  # Returns once the prefix has booted for the session. A test's program that booted it would
+  # pass its output pipe on to wine's system processes, and ctest would wait for them.
+  timeout 120 "$wine" cmd.exe /c exit >>"$held.log" 2>&1 </dev/null || true
   ;;
 stop) end_session ;;
 esac
