@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <stdio.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -33,7 +34,8 @@ constexpr int kExitBadFlags = 2;
 constexpr int kExitCannotServe = 1;
 constexpr std::string_view kProgram = "boardstat_exporter";
 
-volatile sig_atomic_t g_stop_requested = 0;
+// Set by a signal handler, or on Windows by a control handler's thread.
+std::atomic<int> g_stop_requested{0};
 
 void request_stop(int) {
   g_stop_requested = 1;
