@@ -24,10 +24,20 @@ else()
 endif()
 
 if(WIN32)
+  # Beside the programs: the built-in board description as an example to copy and edit, the
+  # licence where the source tree has one, and a README.txt that lists them.
+  set(BOARDSTAT_LICENSE_LINE "")
+  set(BOARDSTAT_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+  if(EXISTS ${BOARDSTAT_LICENSE})
+    install(FILES ${BOARDSTAT_LICENSE} DESTINATION .)
+    # Ends in CR LF itself: configure_file converts only the template's own line ends.
+    set(BOARDSTAT_LICENSE_LINE "LICENSE                 the licence\r\n")
+  endif()
   # Notepad and the other Windows tools read CRLF line ends best.
   configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/README.txt
                  ${PROJECT_BINARY_DIR}/packaging/README.txt @ONLY NEWLINE_STYLE CRLF)
-  install(FILES ${PROJECT_BINARY_DIR}/packaging/README.txt DESTINATION .)
+  install(FILES ${PROJECT_BINARY_DIR}/packaging/README.txt ${PROJECT_SOURCE_DIR}/sim/default.board
+          DESTINATION .)
   return()
 endif()
 

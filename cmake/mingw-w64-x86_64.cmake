@@ -18,6 +18,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# Libraries found with find_package are linked statically too: zlib (libz-mingw-w64-dev) as
+# libz.a, not through zlib1.dll, which no Windows has.
+set(ZLIB_USE_STATIC_LIBS ON)
 
 # ctest runs the .exe files under wine. Debian installs the 64-bit loader outside PATH.
 find_program(BOARDSTAT_WINE NAMES wine64 wine PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)

@@ -21,6 +21,13 @@
 #include "exporter/http/http_server.h"
 #endif
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+
+#include "exporter/windows_service.h"
+#endif
+
 namespace boardstat {
 namespace {
 
@@ -162,14 +169,7 @@ std::string check_mode(const ExporterFlags& flags) {
   return {};
 }
 
-}  // namespace
-}  // namespace boardstat
-
-int main(int argc, char** argv) {
-  using namespace boardstat;
-  // First of all: from here on SIGINT and SIGTERM end the program with status 0.
-  start_stop_signals(kStopGrace, kProgram);
-  const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+int exporter_main(const std::vector<std::string_view>& args) {
   const ParsedFlags parsed = parse_flags(args);
   std::string error = parsed.error;
   if (error.empty() && !parsed.flags.help && !parsed.flags.version) {
@@ -189,4 +189,27 @@ int main(int argc, char** argv) {
     return 0;
   }
   return run(parsed.flags);
+}
+
+}  // namespace
+}  // namespace boardstat
+
+int main(int argc, char** argv) {
+  using namespace boardstat;
+  // First of all: from here on SIGINT and SIGTERM end the program with status 0.
+  start_stop_signals(kStopGrace, kProgram);
+#ifdef _WIN32
+  // The same bytes as on POSIX: LF line ends, no carriage returns.
+  _setmode(_fileno(stdout), _O_BINARY);
+  const std::vector<std::string> service_args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  const ExporterWork work = [](const std::vector<std::string>& args) {
+    return exporter_main(std::vector<std::string_view>(args.begin(), args.end()));
+  };
+  if (const auto status = run_if_started_as_service(service_args, work, ask_to_stop)) {
+    return *status;
+  }
+  // Ctrl-C, Ctrl-Break and closing the window stop it as SIGINT does on POSIX.
+  stop_on_console_control(ask_to_stop);
+#endif
+  return exporter_main(std::vector<std::string_view>(argv + (argc > 0 ? 1 : 0), argv + argc));
 }

@@ -99,6 +99,10 @@ void start_stop_signals(std::chrono::milliseconds grace, std::string_view progra
   start_signal_thread(grace, program);
 }
 
+void ask_to_stop() {
+  request_stop();
+}
+
 bool stop_requested() {
   StopState& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);

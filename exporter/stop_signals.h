@@ -18,7 +18,11 @@ namespace boardstat {
 /// `program` names the program in the SIGHUP message.
 void start_stop_signals(std::chrono::milliseconds grace, std::string_view program);
 
-/// True once SIGINT or SIGTERM came.
+/// Asks for the stop that SIGINT and SIGTERM ask for, from any thread: a Windows service
+/// manager's stop request, Ctrl-C in a Windows console.
+void ask_to_stop();
+
+/// True once SIGINT or SIGTERM came, or a stop was asked for.
 bool stop_requested();
 
 /// Waits until a stop is asked for or `deadline` passes; true when a stop was asked for.

@@ -8,7 +8,6 @@ execute_process(COMMAND ${command} OUTPUT_VARIABLE out ERROR_VARIABLE err
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "--once ended with ${status}: ${err}")
 endif()
-string(REPLACE "\r\n" "\n" out "${out}")
 foreach(line
     "boardstat_up 1\n"
     "boardstat_vfgs 3\n"

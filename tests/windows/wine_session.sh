@@ -19,10 +19,17 @@ start)
   # Creates the prefix, alone: two first starts at once can fail. The wineserver that this
   # starts outlives the test, so nothing it inherits may be ctest's output pipe.
   "$wine" wineboot --init >"$held.log" 2>&1 || { cat "$held.log" && exit 1; }
+  # Then lets that first boot end before the session boots the prefix again: a service started
+  # while the first boot's processes still end never answers its manager ("Service request
+  # timeout", error 1053), wine's own services included.
+  timeout 60 "$(dirname "$wine")/wineserver" -w >>"$held.log" 2>&1 </dev/null || true
   mkfifo "$held.fifo"
   "$wine" cmd.exe <"$held.fifo" >/dev/null 2>&1 &
   sleep 900 >"$held.fifo" 2>/dev/null &
   echo $! >"$held.pid"
+  # Returns once the prefix has booted for the session. A test's program that booted it would
+  # pass its output pipe on to wine's system processes, and ctest would wait for them.
+  timeout 120 "$wine" cmd.exe /c exit >>"$held.log" 2>&1 </dev/null || true
   ;;
 stop) end_session ;;
 esac
