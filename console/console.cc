@@ -5,7 +5,9 @@
 #include <string.h>
 
 #include <iostream>
+#include <vector>
 
+#include "board/discovery.h"
 #include "console/banner.h"
 #include "console/error_clearing.h"
 #include "console/screen_output.h"
@@ -51,17 +53,17 @@ void print_startup_message(const char* message) {
 }  // namespace
 
 bool discover_vfgs(ConsoleState& state) {
-  LmBrdEntry entry{};
-  uint32_t index = 0;
-  while (state.vfg_count < kMaxVfgs && LmSysBrdFind(kLmBoardFamily, index, &entry) == 0) {
-    if (LmBrdOpen(&entry, &state.vfgs[static_cast<size_t>(state.vfg_count)], 0) != 0) {
+  std::vector<FoundVfg> found;
+  find_vfgs(found, OnFailedOpen::kStop);
+  for (const FoundVfg& vfg : found) {
+    if (!vfg.open) {
       char message[40];
       snprintf(message, sizeof message, "Could not VFG = %d\n", static_cast<int>(state.vfg_count));
       print_startup_message(message);
       return false;
     }
+    state.vfgs[static_cast<size_t>(state.vfg_count)] = vfg.handle;
     ++state.vfg_count;
-    ++index;
   }
   if (state.vfg_count == 0) {
     print_startup_message("No Rokans found");

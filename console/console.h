@@ -9,13 +9,12 @@
 #include <ostream>
 
 #include "board/board_access.h"
+#include "board/discovery.h"
 #include "board/rate_probe.h"
 #include "console/terminal.h"
 
 namespace boardstat {
 
-/// The handle table holds 32 VFGs; discovery stops there, so a larger system shows its first 32.
-inline constexpr int32_t kMaxVfgs = 32;
 inline constexpr int kPanelCount = 8;
 
 /// Everything the main loop owns. The expanded flags belong to the screen, not to a VFG:
@@ -29,8 +28,8 @@ struct ConsoleState {
   MillisecondClock probe_clock = steady_milliseconds;
 };
 
-/// Finds VFG 0, 1, 2 ... of the board family and opens each. On failure prints the start-up
-/// message ("No Rokans found", or "Could not VFG = N" and a line end) and returns false.
+/// Finds VFG 0, 1, 2 ... of the board family and opens each, up to kMaxVfgs. On failure prints the
+/// start-up message ("No Rokans found", or "Could not VFG = N" and a line end) and returns false.
 bool discover_vfgs(ConsoleState& state);
 
 /// One screen: the banner, then the eight panels in screen order, for the VFG on screen.

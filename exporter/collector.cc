@@ -55,13 +55,7 @@ double Collector::seconds_since_start(SteadyClock::time_point t) const {
 void Collector::discover() {
   vfgs_.clear();
   vfgs_.reserve(kMaxVfgs);
-  for (uint32_t index = 0; index < kMaxVfgs; ++index) {
-    LmBrdEntry entry{};
-    if (LmSysBrdFind(kLmBoardFamily, index, &entry) != 0) break;
-    Vfg& vfg = vfgs_.emplace_back();
-    vfg.entry = entry;
-    vfg.open = LmBrdOpen(&vfg.entry, &vfg.handle, 0) == 0;
-  }
+  find_vfgs(vfgs_, OnFailedOpen::kGoOn);
   found_ = vfgs_.size();
 }
 
@@ -159,7 +153,7 @@ void Collector::step_probe(Vfg& vfg, SteadyClock::time_point now) {
 
 void Collector::refresh() {
   for (Vfg& vfg : vfgs_) {
-    if (!vfg.open) vfg.open = LmBrdOpen(&vfg.entry, &vfg.handle, 0) == 0;
+    open_vfg(vfg);
     vfg.snapshot.up = vfg.open;
     if (!vfg.open) continue;
     read_engine_counts(vfg);

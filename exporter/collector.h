@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "board/board_access.h"
+#include "board/discovery.h"
 #include "exporter/extended_count.h"
 #include "exporter/metric_tables.h"
 
@@ -32,9 +33,6 @@ struct CollectorOptions {
   std::chrono::milliseconds probe_interval{10000};  // from the start of one round to the next
   ProbeSet probe = ProbeSet::kBasic;
 };
-
-/// The most VFGs the exporter opens, as the console.
-inline constexpr size_t kMaxVfgs = 32;
 
 struct ProbeResult {
   double value;                  // in the figure's base unit
@@ -91,10 +89,7 @@ class Collector {
     uint64_t rounds_done = 0;
     std::chrono::steady_clock::time_point next_round{};
   };
-  struct Vfg {
-    LmBrdEntry entry{};
-    KvHandle handle = nullptr;
-    bool open = false;
+  struct Vfg : FoundVfg {
     CountGroup acquired;             // as kAcquiredCounts, cleared together
     std::vector<CountGroup> engine;  // as kEngineCounts, each alone
     ProbeRun probe;

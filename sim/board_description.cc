@@ -2,6 +2,8 @@
 
 #include <stdio.h>
 
+#include <algorithm>
+
 namespace boardsim {
 namespace {
 
@@ -50,8 +52,9 @@ constexpr Unit kUnits[] = {{"ps", 1, 0},
 
 class Failure {
  public:
-  explicit Failure(std::string reason) : reason(std::move(reason)) {}
+  explicit Failure(std::string reason, size_t line = 0) : reason(std::move(reason)), line(line) {}
   std::string reason;
+  size_t line;  // 0: the line being parsed
 };
 
 using Words = std::vector<std::string_view>;
@@ -59,9 +62,17 @@ using Words = std::vector<std::string_view>;
 class Parser {
  public:
   void statement(const Words& words);
+  // Checks what only the whole VFG can tell and puts its events in time order.
+  void finish_vfg();
   BoardDescription board;
+  size_t line = 0;  // the line being parsed
 
  private:
+  // An `at TIME counter` event, checked against the VFG's counters once the VFG is complete.
+  struct RateChange {
+    size_t line;
+    uint32_t id;
+  };
   VfgDescription& vfg(std::string_view statement);
   static void arity(const Words& words, size_t least, size_t most, const char* usage);
   static uint32_t number(std::string_view word);
@@ -74,6 +85,10 @@ class Parser {
   void seq(const Words& words);
   void clears(const Words& words);
   void signal(const Words& words);
+  void vfg_line(const Words& words);
+  void at(const Words& words);
+
+  std::vector<RateChange> rate_changes_;
 };
 
 void Parser::arity(const Words& words, size_t least, size_t most, const char* usage) {
@@ -190,15 +205,76 @@ void Parser::signal(const Words& words) {
   }
 }
 
+void Parser::vfg_line(const Words& words) {
+  finish_vfg();
+  size_t next = 1;
+  const bool open_fails = words.size() > next && words[next] == "open-fails";
+  if (open_fails) ++next;
+  bool appears_later = false;
+  uint64_t appears_after = 0;
+  if (words.size() > next && words[next] == "appears-after") {
+    arity(words, next + 2, next + 2,
+          open_fails ? "vfg open-fails appears-after DURATION" : "vfg appears-after DURATION");
+    appears_later = true;
+    appears_after = duration(words[next + 1]);
+  } else if (words.size() > next) {
+    if (next == 1) throw Failure("unknown vfg option " + quote(words[1]));
+    arity(words, 1, 2, "vfg [open-fails]");
+  }
+  board.vfgs.emplace_back();
+  board.vfgs.back().open_fails = open_fails;
+  board.vfgs.back().appears_later = appears_later;
+  board.vfgs.back().appears_after = appears_after;
+}
+
+void Parser::at(const Words& words) {
+  VfgDescription& v = vfg(words[0]);
+  TimedEvent event;
+  const char* usage = "at TIME reg|counter|write ID VALUE";
+  if (words.size() >= 3) {
+    if (words[2] == "reg") {
+      event.kind = TimedEvent::kRegister;
+      usage = "at TIME reg ID VALUE";
+    } else if (words[2] == "counter") {
+      event.kind = TimedEvent::kCounterRate;
+      usage = "at TIME counter ID PER_SECOND";
+    } else if (words[2] == "write") {
+      event.kind = TimedEvent::kWrite;
+      usage = "at TIME write ID VALUE";
+    } else {
+      throw Failure("unknown at event " + quote(words[2]) + ": expected reg, counter or write");
+    }
+  }
+  arity(words, 5, 5, usage);
+  event.at = duration(words[1]);
+  event.id = number(words[3]);
+  event.value = number(words[4]);
+  if (event.kind == TimedEvent::kRegister) plain_register(event.id);
+  if (event.kind == TimedEvent::kCounterRate) rate_changes_.push_back(RateChange{line, event.id});
+  v.events.push_back(event);
+}
+
+void Parser::finish_vfg() {
+  if (board.vfgs.empty()) return;
+  VfgDescription& v = board.vfgs.back();
+  for (const RateChange& change : rate_changes_) {
+    if (v.counters.count(change.id) == 0) {
+      throw Failure(
+          "at counter: register " + std::to_string(change.id) + " is not a counter of this vfg",
+          change.line);
+    }
+  }
+  rate_changes_.clear();
+  std::stable_sort(v.events.begin(), v.events.end(),
+                   [](const TimedEvent& a, const TimedEvent& b) { return a.at < b.at; });
+}
+
 void Parser::statement(const Words& words) {
   const std::string_view name = words[0];
   if (name == "vfg") {
-    if (words.size() >= 2 && words[1] != "open-fails") {
-      throw Failure("unknown vfg option " + quote(words[1]));
-    }
-    arity(words, 1, 2, "vfg [open-fails]");
-    board.vfgs.emplace_back();
-    board.vfgs.back().open_fails = words.size() == 2;
+    vfg_line(words);
+  } else if (name == "at") {
+    at(words);
   } else if (name == "reg") {
     reg(words);
   } else if (name == "counter") {
@@ -346,13 +422,22 @@ ParseResult parse_board_description(std::string_view text, std::string_view file
       if (i > start) words.push_back(line.substr(start, i - start));
     }
     if (words.empty()) continue;
+    parser.line = line_number;
     try {
       parser.statement(words);
     } catch (const Failure& failure) {
-      result.error =
-          std::string(file_name) + ":" + std::to_string(line_number) + ": " + failure.reason;
+      result.error = std::string(file_name) + ":" +
+                     std::to_string(failure.line != 0 ? failure.line : line_number) + ": " +
+                     failure.reason;
       return result;
     }
+  }
+  try {
+    parser.finish_vfg();
+  } catch (const Failure& failure) {
+    result.error =
+        std::string(file_name) + ":" + std::to_string(failure.line) + ": " + failure.reason;
+    return result;
   }
   result.board = std::move(parser.board);
   return result;

@@ -61,14 +61,27 @@ struct RouterKeyHash {
   }
 };
 
+/// Something that happens at a board time: a register takes a value, a counter changes its
+/// rate, or a write happens as a program's would (with its clears).
+struct TimedEvent {
+  enum Kind { kRegister, kCounterRate, kWrite };
+  Picoseconds at = 0;  // board time, from the open
+  Kind kind = kRegister;
+  uint32_t id = 0;
+  uint32_t value = 0;  // the value, or the counts a second
+};
+
 struct VfgDescription {
   bool open_fails = false;
+  bool appears_later = false;
+  uint64_t appears_after = 0;  // ps of wall time after the first find, when appears_later
   std::unordered_map<uint32_t, uint32_t> registers;  // reg ID VALUE
   std::unordered_map<uint32_t, uint32_t> counters;   // counter ID PER_SECOND
   std::unordered_map<RouterKey, uint32_t, RouterKeyHash> router;
   std::unordered_map<uint32_t, uint32_t> seq;  // key: INDEX x kSeqSlots + slot
   std::unordered_map<uint32_t, std::vector<uint32_t>> clears;
   SignalTable signals;
+  std::vector<TimedEvent> events;  // by time; events of one time in description order
 };
 
 struct BoardDescription {

@@ -103,7 +103,8 @@ uint32_t VfgModel::router_entry(uint32_t table, uint32_t column, uint32_t row) c
   return it == description_.router.end() ? 0 : it->second;
 }
 
-uint32_t VfgModel::peek(uint32_t id) const {
+uint32_t VfgModel::peek(uint32_t id) {
+  if (events_pending()) catch_up(board_time());
   switch (id) {
     case kRouterDataRegister:
       return router_entry(plain(kRouterTableRegister), plain(kRouterColumnRegister),
@@ -132,17 +133,47 @@ void VfgModel::store(uint32_t id, uint32_t value, Picoseconds now) {
 }
 
 void VfgModel::poke(uint32_t id, uint32_t value) {
-  // Only a write that restarts a counter, clears others or starts the probe needs the time;
-  // the window selects that make up most writes do not read the clock.
+  // Only a write that restarts a counter, clears others or starts the probe needs the time, and
+  // timed events that are still to come; the window selects that make up most writes do not
+  // read the clock.
   const Register* r = find(id);
-  const bool clears = clears_others(id);
-  const bool timed = clears || id == kProbeGoRegister || (r != nullptr && r->counter >= 0);
+  const bool timed = events_pending() || clears_others(id) || id == kProbeGoRegister ||
+                     (r != nullptr && r->counter >= 0);
   const Picoseconds now = timed ? board_time() : 0;
-  if (clears) {
+  if (events_pending()) catch_up(now);
+  write(id, value, now);
+}
+
+void VfgModel::write(uint32_t id, uint32_t value, Picoseconds now) {
+  if (clears_others(id)) {
     for (const uint32_t other : description_.clears.at(id)) store(other, 0, now);
   }
   store(id, value, now);
   if (id == kProbeGoRegister && value == 1) start_measurement(now);
+}
+
+void VfgModel::catch_up(Picoseconds now) {
+  const std::vector<TimedEvent>& events = description_.events;
+  while (next_event_ < events.size() && events[next_event_].at <= now) {
+    const TimedEvent& event = events[next_event_++];
+    switch (event.kind) {
+      case TimedEvent::kRegister:
+        store(event.id, event.value, event.at);
+        break;
+      case TimedEvent::kWrite:
+        write(event.id, event.value, event.at);
+        break;
+      case TimedEvent::kCounterRate: {
+        // The count so far becomes the start, and the new rate counts on from the event.
+        Register& r = slot(event.id);
+        Counter& c = counters_[static_cast<size_t>(r.counter)];
+        r.value += counted(event.at - c.since, c.per_second);
+        c.since = event.at;
+        c.per_second = event.value;
+        break;
+      }
+    }
+  }
 }
 
 void VfgModel::start_measurement(Picoseconds now) {

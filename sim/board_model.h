@@ -1,6 +1,8 @@
 // The register model of one simulated VFG: plain registers, the router and sequencer windows,
-// counters, latched errors and the rate probe. Live values are computed from the board time at
-// which they are read; nothing runs in the background.
+// counters, latched errors, the rate probe and the description's timed events. Live values are
+// computed from the board time at which they are read; nothing runs in the background: the
+// events that fell due since the last access are applied, each at its own time, before the next
+// read or write.
 #ifndef BOARDSTAT_SIM_BOARD_MODEL_H_
 #define BOARDSTAT_SIM_BOARD_MODEL_H_
 
@@ -42,7 +44,7 @@ class VfgModel {
   /// and `clock` must outlive the model.
   VfgModel(const VfgDescription& description, const Clock& clock);
 
-  uint32_t peek(uint32_t id) const;
+  uint32_t peek(uint32_t id);
   void poke(uint32_t id, uint32_t value);
 
   /// Time since the VFG was opened.
@@ -66,6 +68,11 @@ class VfgModel {
   Register& slot(uint32_t id);
   uint32_t plain(uint32_t id) const;
   bool clears_others(uint32_t id) const;
+  // A write as a program makes it, at board time `now` (read only when the write needs it).
+  void write(uint32_t id, uint32_t value, Picoseconds now);
+  // Applies the timed events due at or before `now`, in order, each at its own time.
+  void catch_up(Picoseconds now);
+  bool events_pending() const { return next_event_ < description_.events.size(); }
   // Stores a value as a write does, without the write's side effects. `now` is read only for
   // a counter.
   void store(uint32_t id, uint32_t value, Picoseconds now);
@@ -82,6 +89,7 @@ class VfgModel {
   std::vector<uint32_t> near_router_;  // router entries with small selectors
   std::vector<std::array<uint32_t, kSeqSlots>> seq_;
   Measurement measurement_;
+  size_t next_event_ = 0;  // the first timed event not applied yet
 };
 
 }  // namespace boardsim

@@ -86,7 +86,17 @@ void BoardSystem::close_trace() {
 
 int32_t BoardSystem::find(uint32_t family, uint32_t index, LmBrdEntry* entry) {
   int32_t result = 1;
-  if (entry != nullptr && family == kLmBoardFamily && index < description_.vfgs.size()) {
+  if (!found_before_) {
+    found_before_ = true;
+    first_find_ = clock_->now();
+  }
+  // A VFG described to appear later is not found before its time: the clock is read only then.
+  const auto appeared = [&] {
+    const VfgDescription& vfg = description_.vfgs[index];
+    return !vfg.appears_later || clock_->now() - first_find_ >= vfg.appears_after;
+  };
+  if (entry != nullptr && family == kLmBoardFamily && index < description_.vfgs.size() &&
+      appeared()) {
     *entry = LmBrdEntry{};
     entry->words[0] = index;
     entry->words[1] = kEntryMark;
@@ -126,7 +136,7 @@ VfgModel* BoardSystem::model(KvHandle vfg) const {
 }
 
 uint32_t BoardSystem::peek(KvHandle vfg, uint32_t id) {
-  const VfgModel* m = model(vfg);
+  VfgModel* m = model(vfg);
   const uint32_t value = m != nullptr ? m->peek(id) : 0;
   if (trace_) trace_line("peek %" PRIu64 " %" PRIu32 " -> %" PRIu32, vfg_number(vfg), id, value);
   return value;

@@ -57,6 +57,8 @@ class BoardSystem {
   FILE* trace_;
   std::string trace_name_;
   std::vector<std::unique_ptr<VfgModel>> models_;  // one per VFG, made when it is opened
+  bool found_before_ = false;  // a find was made; VFGs that appear later count from the first
+  Picoseconds first_find_ = 0;
 };
 
 /// Builds the process-wide system from the environment: BOARDSIM_CONFIG names the description

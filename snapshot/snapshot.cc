@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "board/board_access.h"
+#include "board/discovery.h"
 #include "board/register_window.h"
 #include "board/registers/acquisition_engine.h"
 #include "board/registers/buffer_manager.h"
@@ -16,7 +17,6 @@
 #include "board/registers/packet_engine.h"
 #include "board/registers/pixel_router.h"
 #include "board/registers/timing_sequencer.h"
-#include "console/console.h"
 #include "snapshot/probe_signals.h"
 
 namespace boardstat::snapshot {
@@ -210,18 +210,8 @@ void write_vfg_heading(std::ostream& out, int number, bool opens) {
 }  // namespace
 
 int write_snapshot(std::ostream& out, const SnapshotOptions& options) {
-  struct Found {
-    bool opens;
-    KvHandle vfg;
-  };
-  std::vector<Found> found;
-  LmBrdEntry entry{};
-  for (uint32_t index = 0; index < static_cast<uint32_t>(kMaxVfgs); ++index) {
-    if (LmSysBrdFind(kLmBoardFamily, index, &entry) != 0) break;
-    KvHandle vfg = nullptr;
-    const bool opens = LmBrdOpen(&entry, &vfg, 0) == 0;
-    found.push_back({opens, vfg});
-  }
+  std::vector<FoundVfg> found;
+  find_vfgs(found, OnFailedOpen::kGoOn);
   if (found.empty()) return 0;
 
   out << "# Board snapshot by boardstat_snapshot " << options.version << ", taken "
@@ -238,8 +228,8 @@ int write_snapshot(std::ostream& out, const SnapshotOptions& options) {
                 "--probe).\n");
   for (size_t i = 0; i < found.size(); ++i) {
     const int number = static_cast<int>(i);
-    write_vfg_heading(out, number, found[i].opens);
-    if (found[i].opens) write_vfg(out, found[i].vfg, options.probe);
+    write_vfg_heading(out, number, found[i].open);
+    if (found[i].open) write_vfg(out, found[i].handle, options.probe);
   }
   return static_cast<int>(found.size());
 }
