@@ -80,7 +80,8 @@ void Collector::poll_counts() {
     if (!vfg.open) continue;
     uint32_t raws[kAcquiredCountCount];
     const double read_at = read_counts(vfg.handle, kAcquiredCounts, kAcquiredCountCount, raws);
-    vfg.acquired.update(raws, read_at);
+    vfg.acquired.update(raws, read_at,
+                        std::chrono::duration<double>(options_.collect_interval).count());
   }
 }
 
@@ -88,7 +89,8 @@ void Collector::read_engine_counts(Vfg& vfg) {
   for (size_t i = 0; i < kEngineCountCount; ++i) {
     uint32_t raw;
     const double read_at = read_counts(vfg.handle, &kEngineCounts[i], 1, &raw);
-    vfg.engine[i].update(&raw, read_at);
+    vfg.engine[i].update(&raw, read_at,
+                         std::chrono::duration<double>(options_.refresh_interval).count());
   }
 }
 

@@ -14,8 +14,8 @@ constexpr double kWindowSeconds = 1.0;
 
 double ExtendedCount::rate() const {
   if (full_window_rate_ >= 0) return full_window_rate_;
-  if (!started_ || last_seconds_ <= window_start_) return -1;
-  return static_cast<double>(window_sum_) / (last_seconds_ - window_start_);
+  if (window_seconds_ <= 0) return -1;
+  return static_cast<double>(window_sum_) / window_seconds_;
 }
 
 ExtendedCount::Vote ExtendedCount::vote(uint32_t raw, double seconds) const {
@@ -39,20 +39,27 @@ uint64_t ExtendedCount::move(uint32_t from, uint32_t raw, double seconds) const 
   return step + static_cast<uint64_t>(std::floor(ranges + 0.5)) * (uint64_t{mask_} + 1);
 }
 
-void ExtendedCount::take(uint32_t raw, uint64_t moved, bool cleared, double now_seconds) {
+void ExtendedCount::take(uint32_t raw, uint64_t moved, bool cleared, bool trusted,
+                         double now_seconds) {
   raw &= mask_;
   if (!started_) {
     started_ = true;
     total_ = raw;
-    window_start_ = now_seconds;
+  } else if (cleared) {
+    // The time before the clear is not in `moved`: the rate holds, a new window starts.
+    total_ = moved;
+    window_sum_ = 0;
+    window_seconds_ = 0;
   } else {
-    total_ = cleared ? moved : total_ + moved;
-    window_sum_ += moved;
-    const double window = now_seconds - window_start_;
-    if (window >= kWindowSeconds) {
-      full_window_rate_ = static_cast<double>(window_sum_) / window;
-      window_sum_ = 0;
-      window_start_ = now_seconds;
+    total_ += moved;
+    if (trusted) {
+      window_sum_ += moved;
+      window_seconds_ += now_seconds - last_seconds_;
+      if (window_seconds_ >= kWindowSeconds) {
+        full_window_rate_ = static_cast<double>(window_sum_) / window_seconds_;
+        window_sum_ = 0;
+        window_seconds_ = 0;
+      }
     }
   }
   last_ = raw;
@@ -65,10 +72,12 @@ CountGroup::CountGroup(std::vector<uint32_t> masks) {
   moved_.assign(counts_.size(), 0);
 }
 
-bool CountGroup::update(const uint32_t* raws, double now_seconds) {
+bool CountGroup::update(const uint32_t* raws, double now_seconds, double interval) {
   if (counts_.empty()) return false;
   if (!counts_[0].has_reading()) {
-    for (size_t i = 0; i < counts_.size(); ++i) counts_[i].take(raws[i], 0, false, now_seconds);
+    for (size_t i = 0; i < counts_.size(); ++i) {
+      counts_[i].take(raws[i], 0, false, false, now_seconds);
+    }
     return false;
   }
   const double gap = now_seconds - counts_[0].last_seconds_;
@@ -89,11 +98,13 @@ bool CountGroup::update(const uint32_t* raws, double now_seconds) {
     const ExtendedCount& count = counts_[i];
     moved_[i] = count.move(cleared ? 0 : count.last_, raws[i] & count.mask_, counted);
     if (count.full_window_rate_ > 0) {
-      counted = std::min(counted, (static_cast<double>(moved_[i]) + 1) / count.full_window_rate_);
+      counted = std::min(gap, (static_cast<double>(moved_[i]) + 0.5) / count.full_window_rate_);
     }
   }
+  // A reading on time, or nearly, shows each count's whole move: only such make the rates.
+  const bool trusted = gap <= 2 * interval;
   for (size_t i = 0; i < counts_.size(); ++i) {
-    counts_[i].take(raws[i], moved_[i], cleared, now_seconds);
+    counts_[i].take(raws[i], moved_[i], cleared, trusted, now_seconds);
   }
   if (cleared) ++clears_;
   return cleared;

@@ -1,11 +1,12 @@
 // Board counts that keep only their low 16 or 32 bits, extended to 64-bit totals by reading them
 // often, and a wrap told apart from a clear by the time since the last reading.
 //
-// Each count keeps its rate: over the last full second of readings, or over the readings so far
-// in its first second. In the time dt since its last reading a count moves at most its reach,
-// 2 x rate x dt + 64. A new reading has two explanations:
-//   - the count went on: it moved (new - last) modulo its range, plus whole ranges when its reach
-//     spans them, as many as bring the move nearest to rate x dt;
+// Each count keeps its rate over about a second of readings made on time (at most twice the
+// reading interval apart), the only ones sure to show its whole move. In the time dt since its
+// last reading a count moves at most its reach, 2 x rate x dt + 64. A new reading has two
+// explanations:
+//   - the count went on: it moved (new - last) modulo its range, plus whole ranges when it may
+//     have passed its top unseen, as many as bring the move nearest to what it counted in dt;
 //   - it was cleared and went on from 0: it moved `new`.
 // A count whose reach is under half its range (it could not have wrapped unseen) votes: "cleared"
 // when only the clear fits within its reach, "went on" when only going on fits. A faster count,
@@ -17,14 +18,13 @@
 // count alone). The group was cleared when more of its counts vote "cleared" than "went on", and
 // then every count restarts, once, at what it counted since the clear.
 //
-// Over a gap in which a fast count passed its top several times its move is an estimate. The
-// group's counts are taken in order of rate, slowest first; each tells for how long the group
-// counted in the gap (at most its move + 1 over its rate), and the next count's whole ranges are
-// chosen for that time. So a fast count follows the slower ones when the whole group stopped or
-// started in the gap, and after a clear it counts from the clear. The estimate is exact while the
-// fast count's rate held to within half its range over the gap; otherwise it is off by whole
-// ranges, never by more than its rate's change times the gap. A total never moves backwards but
-// at a clear.
+// Over a gap in which a fast count passed its top, its move is an estimate. The group's counts
+// are taken slowest first; each count's move, over its rate, tells for how long the group
+// counted in the gap (or since the clear), and the next count's whole ranges are chosen for that
+// time at its own rate. So a fast count follows the slower ones when the group stopped or was
+// cleared in the gap. The estimate is exact while the fast count's rate held to within half its
+// range over the gap; otherwise it is off by whole ranges, by about its rate's change times the
+// gap. A total never moves backwards but at a clear.
 #ifndef BOARDSTAT_EXPORTER_EXTENDED_COUNT_H_
 #define BOARDSTAT_EXPORTER_EXTENDED_COUNT_H_
 
@@ -54,15 +54,16 @@ class ExtendedCount {
   Vote vote(uint32_t raw, double seconds) const;
   /// The move from `from` to `raw` in `seconds`, with the whole ranges its rate makes likely.
   uint64_t move(uint32_t from, uint32_t raw, double seconds) const;
-  void take(uint32_t raw, uint64_t moved, bool cleared, double now_seconds);
+  void take(uint32_t raw, uint64_t moved, bool cleared, bool trusted, double now_seconds);
 
   uint32_t mask_;
   bool started_ = false;
   uint32_t last_ = 0;
   double last_seconds_ = 0;
   uint64_t total_ = 0;
-  // The moves of the current window (about one second) and the rate over the one before.
-  double window_start_ = 0;
+  // The trusted moves of the current window (about one second of readings) and the rate over
+  // the one before.
+  double window_seconds_ = 0;
   uint64_t window_sum_ = 0;
   double full_window_rate_ = -1;
 };
@@ -77,9 +78,9 @@ class CountGroup {
   /// How many clears were seen.
   uint64_t clears() const { return clears_; }
 
-  /// Takes one reading of every count, made at `now_seconds` (any clock that only goes forward).
-  /// Returns true when it shows a clear.
-  bool update(const uint32_t* raws, double now_seconds);
+  /// Takes one reading of every count, made at `now_seconds` (any clock that only goes forward),
+  /// of a group read every `interval` seconds. Returns true when it shows a clear.
+  bool update(const uint32_t* raws, double now_seconds, double interval);
 
  private:
   std::vector<ExtendedCount> counts_;

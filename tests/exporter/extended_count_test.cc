@@ -94,7 +94,7 @@ void check(const Row& row) {
       raws[i] = static_cast<uint32_t>(board_count(row, row.counts[i], t) & row.mask);
       before[i] = group[i].total();
     }
-    const bool cleared = group.update(raws.data(), t);
+    const bool cleared = group.update(raws.data(), t, row.polls.front().every);
     const bool clear_due = row.clear_at != kNever && previous < row.clear_at && t >= row.clear_at;
     ASSERT_EQ(cleared, clear_due && previous >= 0) << "at " << t;
     for (size_t i = 0; !cleared && i < raws.size(); ++i) ASSERT_GE(group[i].total(), before[i]);
@@ -109,6 +109,22 @@ void check(const Row& row) {
     const uint64_t first = board_count(row, c, times.front());
     EXPECT_EQ(group[i].total(), counted_clear ? last : (first & row.mask) + last - first);
   }
+}
+
+// Runs of 5 ms polls and gaps, each 50 to 1000 ms long, for `seconds`: a process stopped and
+// continued at random.
+std::vector<Polls> stops_and_runs(double seconds, unsigned seed) {
+  std::vector<Polls> polls;
+  const auto next_ms = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return 0.001 * (50 + (seed >> 16) % 951);
+  };
+  for (double t = 0; t < seconds;) {
+    const double run = next_ms();
+    polls.push_back({t, t + run, 0.005, 0.001});
+    t += run + next_ms();
+  }
+  return polls;
 }
 
 TEST(CountGroup, TotalsAndClearsFollowTheBoard) {
@@ -153,6 +169,13 @@ TEST(CountGroup, TotalsAndClearsFollowTheBoard) {
            {"idle", k16, vfg0(0, 0, 0), {every_5ms}},
            {"cleared before a stall", k16, vfg0(40000, 50000, 60000), {to_2s, after_3s}, 1.5025},
            {"cleared in a stall", k16, vfg2(40000, 50000, 60000), {to_2s, after_3s}, 2.6},
+           {"cleared in a stall, stalls after",
+            k16,
+            vfg2(40000, 50000, 60000),
+            {to_2s, {3, 3.3, 0.005}, {3.9, 4.2, 0.005}, {4.9, 6, 0.005}},
+            2.6},
+           {"stopped again and again", k16, vfg0(1, 2, 3), stops_and_runs(60, 1)},
+           {"stopped again and again, cleared", k16, vfg2(1, 2, 3), stops_and_runs(60, 2), 31},
            {"cleared after a stall", k16, vfg2(40000, 50000, 60000), {to_2s, after_3s}, 3.5025},
            {"cleared just after a stall", k16, vfg0(100, 100, 100), {to_2s, after_3s}, 3.0001},
            {"cleared in the first second", k16, vfg0(40000, 50000, 60000), {every_5ms}, 0.5},

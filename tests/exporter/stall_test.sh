@@ -1,0 +1,176 @@
+#!/bin/bash
+# The built exporter on the built-in board, stopped (SIGSTOP) for 50 to 1000 ms and continued
+# (SIGCONT) for 50 to 1000 ms, over and over. Its totals must be what the board counted at the
+# description's rates in the board time between two scrapes: frames and lines to within one
+# poll, bytes within 0.5%, no clear. Then a second run with the acquired counts of VFG 0 and 2
+# cleared by the board at 5 s, while the exporter is stopped: exactly one clear each, and the
+# totals count from there.
+#
+# Usage: stall_test.sh EXPORTER SECONDS (of stalls in all, 10 of them in the second run).
+# STALL_SEED=N repeats a run's stalls.
+set -u
+exporter=$1
+seconds=$2
+seed=${STALL_SEED:-$(($(date +%s) % 32768))}
+echo "seed $seed (STALL_SEED=$seed repeats the stalls)"
+RANDOM=$seed
+dir=$(mktemp -d)
+pid=
+cleanup() {
+  if [ -n "$pid" ]; then
+    kill -CONT "$pid" 2> /dev/null
+    kill -KILL "$pid" 2> /dev/null
+    wait "$pid" 2> /dev/null
+  fi
+  rm -rf "$dir"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*"
+  exit 1
+}
+
+# The built-in board: V, Z, Y a second and X in 16-byte units a second, per VFG.
+declare -A rate=([0V]=30 [0Z]=30 [0Y]=32400 [0X]=3888000 [2V]=50 [2Z]=50 [2Y]=51200 [2X]=4915200)
+declare -A family=([V]=volumes [Z]=frames [Y]=lines [X]=bytes)
+poll=0.005
+
+start_exporter() {  # DESCRIPTION (empty: the built-in board); sets pid and url
+  local _
+  for _ in 1 2 3; do
+    port=$((20000 + RANDOM % 30000))
+    BOARDSIM_CONFIG=$1 "$exporter" --web.listen-address="127.0.0.1:$port" --collect.probe=none \
+      2> "$dir/stderr" &
+    pid=$!
+    url="http://127.0.0.1:$port/metrics"
+    for _ in $(seq 100); do
+      curl -sf -m 2 -o /dev/null "$url" && return 0
+      kill -0 "$pid" 2> /dev/null || break
+      sleep 0.1
+    done
+    kill -KILL "$pid" 2> /dev/null
+    wait "$pid" 2> /dev/null
+  done
+  pid=
+  fail "the exporter did not start: $(cat "$dir/stderr")"
+}
+
+# scrape NAME: the exposition in $dir/NAME, and in $dir/NAME.time the wall time its counts were
+# read (halfway from the request to the first line of the answer, less the data's age) and half
+# that time. Bash's own socket, so that no process start falls in the time.
+scrape() {
+  local before after line
+  exec 3<> "/dev/tcp/127.0.0.1/$port" || fail "scrape $1: no connection"
+  before=$EPOCHREALTIME
+  printf 'GET /metrics HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n' >&3
+  IFS= read -r -t 5 line <&3 || fail "scrape $1: no answer"
+  after=$EPOCHREALTIME
+  timeout 5 cat <&3 > "$dir/$1"
+  exec 3<&-
+  awk -v b="$before" -v a="$after" \
+    '$1 == "boardstat_collector_data_age_seconds" { printf "%.6f %.6f\n", (a + b) / 2 - $2, (a - b) / 2 }' \
+    "$dir/$1" > "$dir/$1.time"
+  [ -s "$dir/$1.time" ] || fail "scrape $1 has no data age: $line"
+}
+value() {  # SCRAPE SERIES
+  awk -v s="$2" '$1 == s { print $2 }' "$dir/$1"
+}
+
+sleep_ms() { sleep "$(printf '%d.%03d' $(($1 / 1000)) $(($1 % 1000)))"; }
+stall_until() {  # WALL_TIME: stop and continue at random until then
+  while awk -v t="$1" -v now="$EPOCHREALTIME" 'BEGIN { exit !(now < t) }'; do
+    kill -STOP "$pid"
+    sleep_ms $((50 + RANDOM % 951))
+    kill -CONT "$pid"
+    sleep_ms $((50 + RANDOM % 951))
+  done
+}
+# A fresh scrape once the exporter has run unstopped for more than a refresh.
+settle_and_scrape() {
+  sleep 1.5
+  scrape "$1"
+}
+
+# check VFG COUNT EXPECTED_COUNTS SECONDS_OF_ERROR: one total against what the board counted.
+check() {
+  local got
+  got=$(value B "boardstat_acquired_${family[$2]}_total{vfg=\"$1\"}")
+  awk -v got="$got" -v want="$3" -v r="${rate[$1$2]}" -v err="$4" -v c="$2" -v vfg="$1" '
+    BEGIN {
+      if (c == "X") { got /= 16; tolerance = want * 0.005 } else { tolerance = r * err + 1 }
+      d = got - want
+      printf "VFG %s %s: %.0f, the board %.1f (%+.1f, tolerance %.1f)\n", vfg, c, got, want, d, tolerance
+      exit !(got != "" && d <= tolerance && -d <= tolerance)
+    }' || fail "VFG $1's ${family[$2]} total is off"
+}
+clears_are() {  # N
+  local v got
+  for v in 0 2; do
+    got=$(value B "boardstat_acquired_clears_total{vfg=\"$v\"}")
+    [ "$got" = "$1" ] || fail "VFG $v counted ${got:-no} clears, not $1"
+  done
+}
+
+# 1. Stalls, nothing cleared: what each count moved between scrape A and scrape B.
+start_exporter ""
+scrape A
+stall_until "$(awk -v n="$EPOCHREALTIME" -v s="$seconds" 'BEGIN { printf "%.6f", n + s - 10 }')"
+settle_and_scrape B
+read -r t_a e_a < "$dir/A.time"
+read -r t_b e_b < "$dir/B.time"
+err=$(awk -v a="$e_a" -v b="$e_b" -v p="$poll" 'BEGIN { print a + b + p + 0.002 }')
+echo "stalls for $(awk -v a="$t_a" -v b="$t_b" 'BEGIN { printf "%.1f", b - a }') s"
+for v in 0 2; do
+  for c in V Z Y X; do
+    series="boardstat_acquired_${family[$c]}_total{vfg=\"$v\"}"
+    a=$(value A "$series")
+    [ "$c" = X ] && a=$((a / 16))
+    want=$(awk -v a="$a" -v r="${rate[$v$c]}" -v ta="$t_a" -v tb="$t_b" \
+      'BEGIN { printf "%.3f", a + r * (tb - ta) }')
+    check "$v" "$c" "$want" "$err"
+  done
+done
+clears_are 0
+kill -TERM "$pid"
+wait "$pid"
+pid=
+
+# 2. The board clears VFG 0's and VFG 2's acquired counts at 5 s as the console's c does, while
+# the exporter is stopped. Scrape A, before it, gives each VFG's board time from its lines.
+clear_at=5
+sed "/^counter 1422 /a at ${clear_at}s write 1419 0\nat ${clear_at}s write 1420 0\nat ${clear_at}s write 1421 0\nat ${clear_at}s write 1422 0" \
+  "$(dirname "$0")/../../sim/default.board" > "$dir/cleared.board"
+[ "$(grep -c "^at ${clear_at}s write" "$dir/cleared.board")" -eq 8 ] || fail "no clear scheduled"
+start_exporter "$dir/cleared.board"
+scrape A
+read -r t_a e_a < "$dir/A.time"
+declare -A board_at_a
+for v in 0 2; do
+  board_at_a[$v]=$(awk -v y="$(value A "boardstat_acquired_lines_total{vfg=\"$v\"}")" \
+    -v r="${rate[${v}Y]}" 'BEGIN { printf "%.6f", y / r }')
+done
+wall_of() { awk -v t="$1" -v b="${board_at_a[0]}" -v a="$t_a" 'BEGIN { printf "%.6f", a + t - b }'; }
+awk -v b="${board_at_a[0]}" -v c="$clear_at" 'BEGIN { exit !(b < c - 1) }' ||
+  fail "scrape A came too late, at ${board_at_a[0]} s of board time"
+stall_until "$(wall_of $((clear_at - 1)))"
+kill -STOP "$pid"
+sleep_ms 1500
+kill -CONT "$pid"
+stall_until "$(wall_of 10)"
+settle_and_scrape B
+read -r t_b e_b < "$dir/B.time"
+err=$(awk -v a="$e_a" -v b="$e_b" -v p="$poll" 'BEGIN { print 2 * a + b + p + 0.002 }')
+for v in 0 2; do
+  for c in V Z Y X; do
+    want=$(awk -v b="${board_at_a[$v]}" -v ta="$t_a" -v tb="$t_b" -v c="$clear_at" \
+      -v r="${rate[$v$c]}" 'BEGIN { printf "%.3f", r * (b + tb - ta - c) }')
+    check "$v" "$c" "$want" "$err"
+  done
+done
+clears_are 1
+kill -TERM "$pid"
+wait "$pid"
+status=$?
+pid=
+[ "$status" -eq 0 ] || fail "SIGTERM: status $status"
+echo PASS
