@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <utility>
 
 namespace boardstat {
 namespace {
@@ -74,7 +73,7 @@ CountGroup::CountGroup(std::vector<uint32_t> masks) {
 
 bool CountGroup::update(const uint32_t* raws, double now_seconds, double interval) {
   if (counts_.empty()) return false;
-  if (!counts_[0].has_reading()) {
+  if (!counts_[0].started_) {
     for (size_t i = 0; i < counts_.size(); ++i) {
       counts_[i].take(raws[i], 0, false, false, now_seconds);
     }

@@ -41,7 +41,6 @@ class ExtendedCount {
   /// `mask` keeps the bits that count: 0xFFFF or 0xFFFFFFFF.
   explicit ExtendedCount(uint32_t mask) : mask_(mask) {}
 
-  bool has_reading() const { return started_; }
   /// The first reading plus every move since, or the move since the last clear.
   uint64_t total() const { return total_; }
 

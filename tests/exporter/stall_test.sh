@@ -3,7 +3,7 @@
 # (SIGCONT) for 50 to 1000 ms, over and over. Its totals must be what the board counted at the
 # description's rates in the board time between two scrapes: frames and lines to within one
 # poll, bytes within 0.5%, no clear. Then a second run with the acquired counts of VFG 0 and 2
-# cleared by the board at 5 s, while the exporter is stopped: exactly one clear each, and the
+# cleared by the board at 6 s, while the exporter is stopped: exactly one clear each, and the
 # totals count from there.
 #
 # Usage: stall_test.sh EXPORTER SECONDS (of stalls in all, 10 of them in the second run).
@@ -135,9 +135,9 @@ kill -TERM "$pid"
 wait "$pid"
 pid=
 
-# 2. The board clears VFG 0's and VFG 2's acquired counts at 5 s as the console's c does, while
+# 2. The board clears VFG 0's and VFG 2's acquired counts at 6 s as the console's c does, while
 # the exporter is stopped. Scrape A, before it, gives each VFG's board time from its lines.
-clear_at=5
+clear_at=6
 sed "/^counter 1422 /a at ${clear_at}s write 1419 0\nat ${clear_at}s write 1420 0\nat ${clear_at}s write 1421 0\nat ${clear_at}s write 1422 0" \
   "$(dirname "$0")/../../sim/default.board" > "$dir/cleared.board"
 [ "$(grep -c "^at ${clear_at}s write" "$dir/cleared.board")" -eq 8 ] || fail "no clear scheduled"
@@ -149,12 +149,18 @@ for v in 0 2; do
   board_at_a[$v]=$(awk -v y="$(value A "boardstat_acquired_lines_total{vfg=\"$v\"}")" \
     -v r="${rate[${v}Y]}" 'BEGIN { printf "%.6f", y / r }')
 done
-wall_of() { awk -v t="$1" -v b="${board_at_a[0]}" -v a="$t_a" 'BEGIN { printf "%.6f", a + t - b }'; }
-awk -v b="${board_at_a[0]}" -v c="$clear_at" 'BEGIN { exit !(b < c - 1) }' ||
+wall_of() {  # BOARD_TIME (an awk expression) of VFG 0
+  awk -v b="${board_at_a[0]}" -v a="$t_a" "BEGIN { printf \"%.6f\", a + ($1) - b }"
+}
+sleep_until() {  # WALL_TIME
+  sleep "$(awk -v t="$1" -v now="$EPOCHREALTIME" 'BEGIN { d = t - now; printf "%.3f", d > 0 ? d : 0 }')"
+}
+awk -v b="${board_at_a[0]}" -v c="$clear_at" 'BEGIN { exit !(b < c - 3) }' ||
   fail "scrape A came too late, at ${board_at_a[0]} s of board time"
-stall_until "$(wall_of $((clear_at - 1)))"
+stall_until "$(wall_of $((clear_at - 3)))"
+sleep_until "$(wall_of "$clear_at - 0.5")"
 kill -STOP "$pid"
-sleep_ms 1500
+sleep_until "$(wall_of "$clear_at + 0.5")"
 kill -CONT "$pid"
 stall_until "$(wall_of 10)"
 settle_and_scrape B
