@@ -52,11 +52,39 @@ double Collector::seconds_since_start(SteadyClock::time_point t) const {
   return std::chrono::duration<double>(t - start_).count();
 }
 
+void Collector::report(const std::string& line) const {
+  if (options_.report) options_.report(line);
+}
+
 void Collector::discover() {
   vfgs_.clear();
   vfgs_.reserve(kMaxVfgs);
   find_vfgs(vfgs_, OnFailedOpen::kGoOn);
   found_ = vfgs_.size();
+  tell_left_out();
+}
+
+// VFGs past the limit are counted once, when the limit is first reached, and said once.
+void Collector::tell_left_out() {
+  if (left_out_told_ || vfgs_.size() < kMaxVfgs) return;
+  left_out_told_ = true;
+  const size_t left_out = count_vfgs_left_out();
+  if (left_out == 0) return;
+  report(std::to_string(left_out) + (left_out == 1 ? " VFG" : " VFGs") +
+         " left out: the exporter reads the first " + std::to_string(kMaxVfgs));
+}
+
+// VFGs that appeared since the last look: a board powered on, a driver loaded late.
+bool Collector::look_again() {
+  const size_t before = vfgs_.size();
+  find_vfgs(vfgs_, OnFailedOpen::kGoOn);
+  for (size_t i = before; i < vfgs_.size(); ++i) {
+    report("VFG " + std::to_string(i) + " found" +
+           (vfgs_[i].open ? " and opened" : "; it does not open yet, trying again every refresh"));
+  }
+  found_ = vfgs_.size();
+  tell_left_out();
+  return vfgs_.size() > before;
 }
 
 // Returns when the counts were read, in seconds since the start, to within kCountReadLimit
@@ -155,7 +183,9 @@ void Collector::step_probe(Vfg& vfg, SteadyClock::time_point now) {
 
 void Collector::refresh() {
   for (Vfg& vfg : vfgs_) {
-    open_vfg(vfg);
+    if (!vfg.open && open_vfg(vfg)) {
+      report("VFG " + std::to_string(&vfg - vfgs_.data()) + " opened");
+    }
     vfg.snapshot.up = vfg.open;
     if (!vfg.open) continue;
     read_engine_counts(vfg);
@@ -211,12 +241,18 @@ void Collector::collect_once(bool with_probe) {
 void Collector::run() {
   auto next_poll = SteadyClock::now();
   auto next_refresh = next_poll;
+  auto next_discovery = next_poll + options_.discovery_interval;
   std::unique_lock<std::mutex> lock(mutex_);
   while (!stopping_) {
     lock.unlock();
     const auto now = SteadyClock::now();
     poll_counts();
     for (Vfg& vfg : vfgs_) step_probe(vfg, now);
+    // VFGs found by a look are refreshed and published at once.
+    if (now >= next_discovery && vfgs_.size() < kMaxVfgs) {
+      next_discovery = now + options_.discovery_interval;
+      if (look_again()) next_refresh = now;
+    }
     if (now >= next_refresh) {
       refresh();
       publish(std::chrono::duration<double>(SteadyClock::now() - now).count());

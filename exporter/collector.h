@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -32,6 +33,10 @@ struct CollectorOptions {
   std::chrono::milliseconds refresh_interval{1000};
   std::chrono::milliseconds probe_interval{10000};  // from the start of one round to the next
   ProbeSet probe = ProbeSet::kBasic;
+  std::chrono::milliseconds discovery_interval{10000};  // how often it looks for more VFGs
+  /// Where the collector says that a VFG was found or opened, or that VFGs were left out; one
+  /// line each, without the program's name. Empty: it says nothing.
+  std::function<void(const std::string&)> report;
 };
 
 struct ProbeResult {
@@ -67,7 +72,8 @@ class Collector {
   Collector(const Collector&) = delete;
   Collector& operator=(const Collector&) = delete;
 
-  /// Finds the VFGs and opens each; one that fails to open is retried at every refresh.
+  /// Finds the VFGs and opens each; one that fails to open is retried at every refresh, and
+  /// run() looks for more every discovery interval while fewer than kMaxVfgs are found.
   void discover();
 
   /// One collection on the calling thread: counts, registers, and, with `with_probe`, every
@@ -97,6 +103,9 @@ class Collector {
     Vfg();
   };
 
+  bool look_again();  // true when it found a VFG
+  void tell_left_out();
+  void report(const std::string& line) const;
   void poll_counts();
   void read_engine_counts(Vfg& vfg);
   double read_counts(KvHandle handle, const CounterMetric* counts, size_t n, uint32_t* raws) const;
@@ -111,6 +120,7 @@ class Collector {
   CollectorOptions options_;
   std::vector<Vfg> vfgs_;
   size_t found_ = 0;
+  bool left_out_told_ = false;
   uint64_t polls_ = 0;
   std::chrono::steady_clock::time_point start_;
 

@@ -31,9 +31,10 @@ std::string vfg_label(size_t index) {
 }
 
 void write_up(ExpositionWriter& out, const Snapshot& snapshot) {
-  out.family("boardstat_up", kGauge,
-             "1 when the board library found at least one VFG and the last collection ran.");
-  out.sample("boardstat_up", {}, snapshot.collected && snapshot.vfgs_found > 0 ? "1" : "0");
+  bool any_open = false;
+  for (const VfgSnapshot& vfg : snapshot.vfgs) any_open = any_open || vfg.up;
+  out.family("boardstat_up", kGauge, "1 while at least one VFG is open and collected.");
+  out.sample("boardstat_up", {}, snapshot.collected && any_open ? "1" : "0");
   out.family("boardstat_vfgs", kGauge, "VFGs the board library found.");
   out.sample("boardstat_vfgs", {}, format_value(static_cast<uint64_t>(snapshot.vfgs_found)));
   out.family("boardstat_vfg_up", kGauge,
@@ -144,14 +145,24 @@ void write_probe(ExpositionWriter& out, const Snapshot& snapshot) {
   if (!any) return;
   constexpr std::string_view kMeasured = "boardstat_probe_measured_timestamp_seconds";
   out.family(kMeasured, kGauge,
-             "When the rate probe figure was last measured, in seconds since 1970. A figure "
-             "whose measurement ran out of time is left out.");
+             "When the rate probe figure was last measured, in seconds since 1970; measurement "
+             "names the figure's family, whose own label (cc, encoder) it keeps. A figure whose "
+             "measurement ran out of time is left out.");
   for (size_t f = 0; f < kProbeFigureCount; ++f) {
     for (size_t v = 0; v < snapshot.vfgs.size(); ++v) {
       const VfgSnapshot& vfg = snapshot.vfgs[v];
       if (!vfg.up || !vfg.probe[f]) continue;
-      out.sample(kMeasured, {{"vfg", vfg_label(v)}, {"measurement", kProbeFigures[f].id}},
-                 format_value(vfg.probe[f]->measured_unix_seconds));
+      const ProbeFigure& figure = kProbeFigures[f];
+      const std::string when = format_value(vfg.probe[f]->measured_unix_seconds);
+      if (figure.label_name.empty()) {
+        out.sample(kMeasured, {{"vfg", vfg_label(v)}, {"measurement", figure.family}}, when);
+      } else {
+        out.sample(kMeasured,
+                   {{"vfg", vfg_label(v)},
+                    {"measurement", figure.family},
+                    {figure.label_name, figure.label_value}},
+                   when);
+      }
     }
   }
 }

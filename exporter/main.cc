@@ -1,10 +1,11 @@
 // boardstat_exporter: the boards' counts, states, error latches and rate probe figures for
 // Prometheus, over HTTP or through a textfile collector's folder.
-#include <signal.h>
 #include <stdio.h>
 
 #include <chrono>
+#include <exception>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -13,6 +14,7 @@
 #include "exporter/collector.h"
 #include "exporter/exposition.h"
 #include "exporter/flags.h"
+#include "exporter/stop_signals.h"
 #include "exporter/textfile.h"
 
 #ifdef BOARDSTAT_EXPORTER_HTTP
@@ -26,11 +28,12 @@ constexpr int kExitBadFlags = 2;
 constexpr int kExitCannotServe = 1;
 constexpr std::string_view kProgram = "boardstat_exporter";
 
-volatile sig_atomic_t g_stop_requested = 0;
-
-void request_stop(int) {
-  g_stop_requested = 1;
-}
+// A stop asked for by a signal ends the program by itself well within this; past it, the
+// signal thread ends it.
+constexpr auto kStopGrace = std::chrono::milliseconds(750);
+// A textfile that cannot be written for this long ends the exporter, so that the service shows
+// as failed.
+constexpr auto kTextfileGiveUp = std::chrono::seconds(60);
 
 std::string exposition_of(const Collector& collector) {
   return format_exposition(collector.latest(), std::chrono::steady_clock::now());
@@ -40,19 +43,50 @@ void complain(const std::string& message) {
   fprintf(stderr, "%s: %s\n", kProgram.data(), message.c_str());
 }
 
-// Writes the file every refresh until SIGINT or SIGTERM. Failures are reported and retried.
+std::string vfgs(size_t n) {
+  return std::to_string(n) + (n == 1 ? " VFG" : " VFGs");
+}
+
+// The one start-up line: the version, where the exposition goes, the VFGs found and open.
+void announce(const Collector& collector, const std::string& where) {
+  const Snapshot snapshot = collector.latest();
+  size_t open = 0;
+  for (const VfgSnapshot& vfg : snapshot.vfgs) open += vfg.up ? 1 : 0;
+  const std::string line = std::string(kProgram) + " " + BOARDSTAT_VERSION + ": " + where + "; " +
+                           vfgs(snapshot.vfgs_found) + " found, " + std::to_string(open) + " open";
+  fprintf(stderr, "%s\n", line.c_str());
+  fflush(stderr);
+}
+
+// Writes the file every refresh until SIGINT or SIGTERM. A failure is reported once and
+// retried; one that lasts kTextfileGiveUp ends the exporter with status 1.
 int run_textfile(const Collector& collector, const ExporterFlags& flags) {
-  signal(SIGINT, request_stop);
-  signal(SIGTERM, request_stop);
-  constexpr auto kStep = std::chrono::milliseconds(250);  // how soon a signal is noticed
+  announce(collector, "writing " + flags.textfile_directory + "/" + std::string(kTextfileName) +
+                          " every " + std::to_string(flags.collector.refresh_interval.count()) +
+                          " ms");
   auto next_write = std::chrono::steady_clock::now();
-  while (g_stop_requested == 0) {
-    if (std::chrono::steady_clock::now() >= next_write) {
+  const std::string give_up = std::to_string(kTextfileGiveUp.count()) + " s";
+  bool failing = false;
+  std::chrono::steady_clock::time_point failing_since{};
+  while (!stop_requested()) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= next_write) {
       const std::string error = write_textfile(flags.textfile_directory, exposition_of(collector));
-      if (!error.empty()) complain(error);
+      if (error.empty()) {
+        if (failing) complain("the textfile is written again");
+        failing = false;
+      } else if (!failing) {
+        complain(error + " (trying again every refresh, for at most " + give_up + ")");
+        failing = true;
+        failing_since = now;
+      } else if (now - failing_since >= kTextfileGiveUp) {
+        complain(error + ": the textfile could not be written for " + give_up + ", stopping");
+        return kExitCannotServe;
+      }
       next_write += flags.collector.refresh_interval;
+      if (next_write <= now) next_write = now + flags.collector.refresh_interval;
     }
-    std::this_thread::sleep_for(kStep);
+    wait_for_stop_until(next_write);
   }
   return 0;
 }
@@ -63,13 +97,31 @@ int serve(const Collector& collector, const ExporterFlags& flags) {
   HttpOptions options;
   options.listen_address = flags.listen_address;
   options.telemetry_path = flags.telemetry_path;
-  return serve_http(options, [&collector] { return exposition_of(collector); });
+  std::unique_ptr<HttpServer> server;
+  try {
+    server =
+        std::make_unique<HttpServer>(options, [&collector] { return exposition_of(collector); });
+  } catch (const std::exception& e) {
+    complain("cannot listen on " + options.listen_address + ": " + e.what());
+    return kExitCannotServe;
+  }
+  const std::string& address = options.listen_address;
+  std::string where = "serving " + options.telemetry_path + " on " + address;
+  if (address.size() >= 2 && address.compare(address.size() - 2, 2, ":0") == 0) {
+    where += " (port " + std::to_string(server->port()) + ")";  // the one the system chose
+  }
+  announce(collector, where);
+  on_stop([&server] { server->stop(); });
+  server->run();
+  on_stop(nullptr);
+  return 0;
 #else
   return kExitCannotServe;  // refused with the flags
 #endif
 }
 
-int run(const ExporterFlags& flags) {
+int run(ExporterFlags flags) {
+  flags.collector.report = complain;
   Collector collector(flags.collector);
   collector.discover();
   if (flags.once) {
@@ -88,6 +140,7 @@ int run(const ExporterFlags& flags) {
   // A first snapshot before anyone asks; from here on the collector thread alone calls the
   // board.
   collector.collect_once(false);
+  if (stop_requested()) return 0;
   std::thread collector_thread([&collector] { collector.run(); });
   const int status = serve(collector, flags);
   collector.stop();
@@ -114,6 +167,8 @@ std::string check_mode(const ExporterFlags& flags) {
 
 int main(int argc, char** argv) {
   using namespace boardstat;
+  // First of all: from here on SIGINT and SIGTERM end the program with status 0.
+  start_stop_signals(kStopGrace, kProgram);
   const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   const ParsedFlags parsed = parse_flags(args);
   std::string error = parsed.error;

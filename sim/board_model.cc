@@ -20,14 +20,15 @@ Picoseconds SteadyClock::now() const {
   return ns < 0 ? 0 : static_cast<Picoseconds>(ns) * 1000;
 }
 
-uint32_t counted(Picoseconds elapsed, uint32_t per_second) {
+uint32_t counted(Picoseconds elapsed, uint32_t per_second, Picoseconds carry, Picoseconds* rest) {
   // elapsed x rate / 10^12, split into whole seconds and the rest so that no product overflows;
   // only the low 32 bits of the whole seconds matter.
   const uint64_t seconds = static_cast<uint64_t>(elapsed / kPicosecondsPerSecond);
-  const Picoseconds rest = elapsed % kPicosecondsPerSecond;
+  const Picoseconds units = elapsed % kPicosecondsPerSecond * per_second + carry;
   const uint32_t whole =
       static_cast<uint32_t>(static_cast<uint32_t>(seconds) * uint64_t{per_second});
-  const uint32_t part = static_cast<uint32_t>(rest * per_second / kPicosecondsPerSecond);
+  const uint32_t part = static_cast<uint32_t>(units / kPicosecondsPerSecond);
+  if (rest != nullptr) *rest = units % kPicosecondsPerSecond;
   return whole + part;
 }
 
@@ -88,7 +89,7 @@ uint32_t VfgModel::plain(uint32_t id) const {
   if (r == nullptr) return 0;
   if (r->counter < 0) return r->value;
   const Counter& c = counters_[static_cast<size_t>(r->counter)];
-  return r->value + counted(board_time() - c.since, c.per_second);
+  return r->value + counted(board_time() - c.since, c.per_second, c.carry);
 }
 
 bool VfgModel::clears_others(uint32_t id) const {
@@ -129,7 +130,12 @@ void VfgModel::store(uint32_t id, uint32_t value, Picoseconds now) {
   if (computed(id)) return;
   Register& r = slot(id);
   r.value = value;
-  if (r.counter >= 0) counters_[static_cast<size_t>(r.counter)].since = now;
+  if (r.counter >= 0) {
+    // A written counter counts on from the value written: fractions of a count start again.
+    Counter& c = counters_[static_cast<size_t>(r.counter)];
+    c.since = now;
+    c.carry = 0;
+  }
 }
 
 void VfgModel::poke(uint32_t id, uint32_t value) {
@@ -164,10 +170,11 @@ void VfgModel::catch_up(Picoseconds now) {
         write(event.id, event.value, event.at);
         break;
       case TimedEvent::kCounterRate: {
-        // The count so far becomes the start, and the new rate counts on from the event.
+        // The count so far becomes the start, and the new rate counts on from the event; the
+        // fraction of a count made so far is kept, so that rate x time stays exact.
         Register& r = slot(event.id);
         Counter& c = counters_[static_cast<size_t>(r.counter)];
-        r.value += counted(event.at - c.since, c.per_second);
+        r.value += counted(event.at - c.since, c.per_second, c.carry, &c.carry);
         c.since = event.at;
         c.per_second = event.value;
         break;

@@ -35,8 +35,11 @@ class SteadyClock : public Clock {
   std::chrono::steady_clock::time_point origin_;
 };
 
-/// Counts whole events at `per_second` over `elapsed`, modulo 2^32, without overflow.
-uint32_t counted(Picoseconds elapsed, uint32_t per_second);
+/// Counts whole events at `per_second` over `elapsed`, modulo 2^32, without overflow. `carry`
+/// is a fraction of a count already made, in count-picoseconds (below 10^12); with `rest` given,
+/// the fraction left over goes there.
+uint32_t counted(Picoseconds elapsed, uint32_t per_second, Picoseconds carry = 0,
+                 Picoseconds* rest = nullptr);
 
 class VfgModel {
  public:
@@ -60,7 +63,8 @@ class VfgModel {
   };
   struct Counter {
     uint32_t per_second = 0;
-    Picoseconds since = 0;  // board time of the open or of the last write
+    Picoseconds since = 0;  // board time of the open, of the last write or rate change
+    Picoseconds carry = 0;  // a fraction of a count from before a rate change
   };
   static constexpr uint32_t kNearIds = 4096;  // every register the console uses lies below
 

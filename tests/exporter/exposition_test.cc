@@ -118,5 +118,51 @@ TEST(Exposition, StateSets) {
   }
 }
 
+// Every figure's time joins the figure: the timestamp series with its `measurement` label
+// turned into the metric name names a series of the exposition, and every figure has its time.
+TEST(Exposition, EveryFigureJoinsItsMeasuredTime) {
+  const std::string text = format_exposition(full_snapshot(), std::chrono::steady_clock::now());
+  const std::regex stamp(
+      "boardstat_probe_measured_timestamp_seconds\\{(vfg=\"\\d+\")"
+      ",measurement=\"(\\w+)\"(,\\w+=\"\\w+\")?\\} \\S+");
+  const std::regex figure("(boardstat_probe_\\w+)(\\{.*\\}) \\S+");
+  std::set<std::string> stamped, figures;
+  std::istringstream lines(text);
+  std::smatch m;
+  for (std::string line; std::getline(lines, line);) {
+    if (std::regex_match(line, m, stamp)) {
+      stamped.insert(m[2].str() + "{" + m[1].str() + m[3].str() + "}");
+    } else if (std::regex_match(line, m, figure)) {
+      figures.insert(m[1].str() + m[2].str());
+    }
+  }
+  EXPECT_EQ(stamped.size(), kProbeFigureCount);  // VFG 0 has every figure
+  EXPECT_EQ(stamped, figures);
+}
+
+TEST(Exposition, UpOnlyWhileAVfgIsOpen) {
+  struct Case {
+    bool collected;
+    std::vector<bool> vfgs_up;
+    const char* up;
+  };
+  for (const Case& c : {Case{true, {}, "0"}, Case{true, {false}, "0"},
+                        Case{true, {false, true}, "1"}, Case{false, {true}, "0"}}) {
+    Snapshot s;
+    s.collected = c.collected;
+    s.vfgs_found = c.vfgs_up.size();
+    s.vfgs.resize(c.vfgs_up.size());
+    for (size_t v = 0; v < s.vfgs.size(); ++v) {
+      s.vfgs[v].up = c.vfgs_up[v];
+      for (size_t i = 0; i < kFlagSetCount; ++i) {
+        s.vfgs[v].flags[i].assign(kFlagSets[i].flag_count, false);
+      }
+    }
+    const std::string text = format_exposition(s, std::chrono::steady_clock::now());
+    EXPECT_NE(text.find(std::string("\nboardstat_up ") + c.up + "\n"), std::string::npos)
+        << c.vfgs_up.size() << " VFGs, collected " << c.collected;
+  }
+}
+
 }  // namespace
 }  // namespace boardstat

@@ -24,7 +24,8 @@ struct HandClock : Clock {
 
 // Counter 100 stops at 2 s and counts 10 a second from 5 s; 200 takes two values at one time;
 // 300 is zeroed at 3 s by a scheduled write (as the console's clearing would) and takes 1000
-// at 4 s, counting on from there; the probe is started at 6 s by a scheduled write.
+// at 4 s, counting on from there; the probe is started at 6 s by a scheduled write; 500 changes
+// to the rate it has, twice, which must not lose the fractions of a count made before.
 constexpr const char* kBoard =
     "vfg\n"
     "at 2s counter 100 0\n"  // named before its counter: checked once the vfg is complete
@@ -39,7 +40,8 @@ constexpr const char* kBoard =
     "at 4s reg 300 1000\n"
     "at 3s write 400 1\n"
     "reg 2900 1\nreg 2902 1\nreg 2913 1\nsignal 1 100ms 50ms\n"
-    "at 6s write 2908 1\n";
+    "at 6s write 2908 1\n"
+    "counter 500 3\nat 500ms counter 500 3\nat 700ms counter 500 3\n";
 
 struct Read {
   Picoseconds at;
@@ -53,7 +55,8 @@ const Read kReads[] = {
     {2999 * kMs, 301, 5},    {3000 * kMs, 300, 0},    {3000 * kMs, 301, 0},
     {3000 * kMs, 400, 1},    {3999 * kMs, 300, 99},   {4000 * kMs, 300, 1000},
     {4500 * kMs, 300, 1050}, {5999 * kMs, 2911, 0},   {6050 * kMs, 2911, 1},
-    {6100 * kMs, 2911, 0},
+    {6100 * kMs, 2911, 0},   {333 * kMs, 500, 0},     {334 * kMs, 500, 1},
+    {1000 * kMs, 500, 3},    {9999 * kMs, 500, 29},   {10000 * kMs, 500, 30},
 };
 
 // Each read on a VFG of its own, opened at 0 and first read at the row's time: an event takes
