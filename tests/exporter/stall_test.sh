@@ -6,7 +6,8 @@
 # cleared by the board at 8 s, while the exporter is stopped: exactly one clear each, and the
 # totals count from there.
 #
-# Usage: stall_test.sh EXPORTER SECONDS (of stalls in all, 10 of them in the second run).
+# Usage: stall_test.sh EXPORTER SECONDS (in all: SECONDS - 10 of stalls in the first run, about
+# 10 s in the second).
 # STALL_SEED=N repeats a run's stalls.
 set -u
 exporter=$1
