@@ -31,8 +31,14 @@ fail() {
   exit 1
 }
 
-# The built-in board: V, Z, Y a second and X in 16-byte units a second, per VFG.
-declare -A rate=([0V]=30 [0Z]=30 [0Y]=32400 [0X]=3888000 [2V]=50 [2Z]=50 [2Y]=51200 [2X]=4915200)
+# The built-in board's acquired counts a second (X in 16-byte units), as rate[0Y], from its
+# description.
+board=$(dirname "$0")/../../sim/default.board
+declare -A rate
+while read -r key r; do rate[$key]=$r; done < <(awk '$1 == "vfg" { v++ }
+  $1 == "counter" && $2 >= 1419 && $2 <= 1422 { print v - 1 substr("VZYX", $2 - 1418, 1), $3 }' \
+  "$board")
+[ "${#rate[@]}" -eq 8 ] || fail "rates not read from $board"
 declare -A family=([V]=volumes [Z]=frames [Y]=lines [X]=bytes)
 poll=0.005
 
@@ -157,7 +163,7 @@ pid=
 # the exporter is stopped. The A scrapes, before it, give each VFG's board time from its lines.
 clear_at=8
 sed "/^counter 1422 /a at ${clear_at}s write 1419 0\nat ${clear_at}s write 1420 0\nat ${clear_at}s write 1421 0\nat ${clear_at}s write 1422 0" \
-  "$(dirname "$0")/../../sim/default.board" > "$dir/cleared.board"
+  "$board" > "$dir/cleared.board"
 [ "$(grep -c "^at ${clear_at}s write" "$dir/cleared.board")" -eq 8 ] || fail "no clear scheduled"
 start_exporter "$dir/cleared.board"
 scrape_twice A
