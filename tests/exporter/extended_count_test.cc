@@ -187,7 +187,7 @@ TEST(CountGroup, TotalsAndClearsFollowTheBoard) {
            {"cleared when X reads above its last", k16, vfg0(100, 100, 44000), {every_5ms}, 1.0025},
            {"cleared, only Z counts", k16, {{0, 0}, {30, 40000}, {0, 0}, {0, 0}}, {every_5ms}, 2.5},
            {"cleared 500 below the top", k16, {{30, 64500}}, {every_5ms}, 2.5},
-           {"cleared while Y and X are near their top",
+           {"cleared near the tops, between the first two readings",
             k16,
             vfg0(20000, 65400, 65300),
             {every_5ms},
