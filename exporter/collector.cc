@@ -25,11 +25,21 @@ std::string hex_field(uint32_t value, int width) {
   return text;
 }
 
+std::vector<uint32_t> masks_of(const CounterMetric* counts, size_t n) {
+  std::vector<uint32_t> masks;
+  for (size_t i = 0; i < n; ++i) masks.push_back(counts[i].reg.count_mask);
+  return masks;
+}
+
+// A read of counts that took longer than this (the process was stopped or preempted during it)
+// is made again, so that the time given to the readings is theirs.
+constexpr double kCountReadLimit = 0.001;
+constexpr int kCountReadTries = 4;
+
 }  // namespace
 
-Collector::Vfg::Vfg() {
-  for (const CounterMetric& c : kAcquiredCounts) acquired.emplace_back(c.reg.count_mask);
-  for (const CounterMetric& c : kEngineCounts) engine.emplace_back(c.reg.count_mask);
+Collector::Vfg::Vfg() : acquired(masks_of(kAcquiredCounts, kAcquiredCountCount)) {
+  for (const CounterMetric& c : kEngineCounts) engine.emplace_back(masks_of(&c, 1));
   for (size_t i = 0; i < kFlagSetCount; ++i) {
     snapshot.flags[i].assign(kFlagSets[i].flag_count, false);
   }
@@ -77,27 +87,38 @@ bool Collector::look_again() {
   return vfgs_.size() > before;
 }
 
-void Collector::poll_counts(double now_seconds) {
+// Returns when the counts were read, in seconds since the start, to within kCountReadLimit
+// unless every try was interrupted.
+double Collector::read_counts(KvHandle handle, const CounterMetric* counts, size_t n,
+                              uint32_t* raws) const {
+  double before = 0;
+  double after = 0;
+  for (int tries = 0; tries < kCountReadTries; ++tries) {
+    before = seconds_since_start(SteadyClock::now());
+    for (size_t i = 0; i < n; ++i) raws[i] = KvRegPeek(handle, counts[i].reg);
+    after = seconds_since_start(SteadyClock::now());
+    if (after - before <= kCountReadLimit) break;
+  }
+  return (before + after) / 2;
+}
+
+void Collector::poll_counts() {
   ++polls_;
   for (Vfg& vfg : vfgs_) {
     if (!vfg.open) continue;
     uint32_t raws[kAcquiredCountCount];
-    for (size_t i = 0; i < kAcquiredCountCount; ++i) {
-      raws[i] = KvRegPeek(vfg.handle, kAcquiredCounts[i].reg);
-    }
-    update_together(vfg.acquired.data(), raws, kAcquiredCountCount, now_seconds);
+    const double read_at = read_counts(vfg.handle, kAcquiredCounts, kAcquiredCountCount, raws);
+    vfg.acquired.update(raws, read_at,
+                        std::chrono::duration<double>(options_.collect_interval).count());
   }
 }
 
-void Collector::read_engine_counts(Vfg& vfg, double now_seconds) {
+void Collector::read_engine_counts(Vfg& vfg) {
   for (size_t i = 0; i < kEngineCountCount; ++i) {
-    const uint32_t raw = KvRegPeek(vfg.handle, kEngineCounts[i].reg);
-    ExtendedCount& count = vfg.engine[i];
-    if (count.shows_clear(raw)) {
-      count.restart(raw, now_seconds);
-    } else {
-      count.advance(raw, now_seconds);
-    }
+    uint32_t raw;
+    const double read_at = read_counts(vfg.handle, &kEngineCounts[i], 1, &raw);
+    vfg.engine[i].update(&raw, read_at,
+                         std::chrono::duration<double>(options_.refresh_interval).count());
   }
 }
 
@@ -160,14 +181,14 @@ void Collector::step_probe(Vfg& vfg, SteadyClock::time_point now) {
   }
 }
 
-void Collector::refresh(double now_seconds) {
+void Collector::refresh() {
   for (Vfg& vfg : vfgs_) {
     if (!vfg.open && open_vfg(vfg)) {
       report("VFG " + std::to_string(&vfg - vfgs_.data()) + " opened");
     }
     vfg.snapshot.up = vfg.open;
     if (!vfg.open) continue;
-    read_engine_counts(vfg, now_seconds);
+    read_engine_counts(vfg);
     read_registers(vfg);
   }
 }
@@ -185,9 +206,9 @@ void Collector::publish(double collection_seconds) {
     for (size_t i = 0; i < kAcquiredCountCount; ++i) {
       s.acquired[i] = vfg.acquired[i].total() * kAcquiredCounts[i].reg.count_unit;
     }
-    s.acquired_clears = vfg.acquired.empty() ? 0 : vfg.acquired[0].clears();
+    s.acquired_clears = vfg.acquired.clears();
     for (size_t i = 0; i < kEngineCountCount; ++i) {
-      s.engine_counts[i] = vfg.engine[i].total() * kEngineCounts[i].reg.count_unit;
+      s.engine_counts[i] = vfg.engine[i][0].total() * kEngineCounts[i].reg.count_unit;
     }
     next.vfgs.push_back(s);
   }
@@ -197,8 +218,8 @@ void Collector::publish(double collection_seconds) {
 
 void Collector::collect_once(bool with_probe) {
   const auto began = SteadyClock::now();
-  poll_counts(seconds_since_start(began));
-  refresh(seconds_since_start(began));
+  poll_counts();
+  refresh();
   if (with_probe) {
     // Every VFG measures one round of figures, all VFGs at the same time, each on its own
     // probe; each wait is bounded by its figure's time limit.
@@ -225,7 +246,7 @@ void Collector::run() {
   while (!stopping_) {
     lock.unlock();
     const auto now = SteadyClock::now();
-    poll_counts(seconds_since_start(now));
+    poll_counts();
     for (Vfg& vfg : vfgs_) step_probe(vfg, now);
     // VFGs found by a look are refreshed and published at once.
     if (now >= next_discovery && vfgs_.size() < kMaxVfgs) {
@@ -233,7 +254,7 @@ void Collector::run() {
       if (look_again()) next_refresh = now;
     }
     if (now >= next_refresh) {
-      refresh(seconds_since_start(now));
+      refresh();
       publish(std::chrono::duration<double>(SteadyClock::now() - now).count());
       next_refresh += options_.refresh_interval;
       if (next_refresh <= now) next_refresh = now + options_.refresh_interval;

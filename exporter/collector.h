@@ -96,8 +96,8 @@ class Collector {
     std::chrono::steady_clock::time_point next_round{};
   };
   struct Vfg : FoundVfg {
-    std::vector<ExtendedCount> acquired;  // as kAcquiredCounts
-    std::vector<ExtendedCount> engine;    // as kEngineCounts
+    CountGroup acquired;             // as kAcquiredCounts, cleared together
+    std::vector<CountGroup> engine;  // as kEngineCounts, each alone
     ProbeRun probe;
     VfgSnapshot snapshot;
     Vfg();
@@ -106,13 +106,14 @@ class Collector {
   bool look_again();  // true when it found a VFG
   void tell_left_out();
   void report(const std::string& line) const;
-  void poll_counts(double now_seconds);
-  void read_engine_counts(Vfg& vfg, double now_seconds);
+  void poll_counts();
+  void read_engine_counts(Vfg& vfg);
+  double read_counts(KvHandle handle, const CounterMetric* counts, size_t n, uint32_t* raws) const;
   void read_registers(Vfg& vfg);
   void step_probe(Vfg& vfg, std::chrono::steady_clock::time_point now);
   bool probe_wanted(size_t figure) const;
   size_t next_figure(size_t after) const;
-  void refresh(double now_seconds);
+  void refresh();
   void publish(double collection_seconds);
   double seconds_since_start(std::chrono::steady_clock::time_point t) const;
 

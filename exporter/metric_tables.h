@@ -34,7 +34,11 @@ inline constexpr CounterMetric kAcquiredCounts[] = {
     {"boardstat_acquired_volumes_total", "Volumes acquired (V).", acquisition_engine::kVAcquired},
     {"boardstat_acquired_frames_total", "Frames acquired (Z).", acquisition_engine::kZAcquired},
     {"boardstat_acquired_lines_total", "Lines acquired (Y).", acquisition_engine::kYAcquired},
-    {"boardstat_acquired_bytes_total", "Bytes acquired (X).", acquisition_engine::kXAcquired},
+    {"boardstat_acquired_bytes_total",
+     "Bytes acquired (X). Over a gap in the readings in which X may have passed its 16-bit top "
+     "unseen, its whole wraps are estimated from its rate and the slower counts: exact while "
+     "its rate holds, else off by whole 1 MiB wraps.",
+     acquisition_engine::kXAcquired},
 };
 inline constexpr size_t kAcquiredCountCount = std::size(kAcquiredCounts);
 
