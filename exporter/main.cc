@@ -5,6 +5,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -13,6 +15,10 @@
 #include "exporter/collector.h"
 #include "exporter/exposition.h"
 #include "exporter/flags.h"
+#include "exporter/gzip.h"
+#include "exporter/rendered.h"
+#include "exporter/request_stats.h"
+#include "exporter/self_metrics.h"
 #include "exporter/textfile.h"
 
 #ifdef BOARDSTAT_EXPORTER_HTTP
@@ -57,13 +63,46 @@ int run_textfile(const Collector& collector, const ExporterFlags& flags) {
   return 0;
 }
 
-int serve(const Collector& collector, const ExporterFlags& flags) {
+// The HTTP mode's exposition, written with its gzipped copy on the collector's thread at each
+// refresh; a scrape takes the newest and sends it.
+class Published {
+ public:
+  void write(const Snapshot& snapshot, const RequestStats* requests) {
+    auto rendered = std::make_shared<RenderedExposition>();
+    rendered->plain = format_exposition(snapshot, std::chrono::steady_clock::now());
+    if (requests != nullptr) {
+      ExpositionWriter own;
+      write_exporter_metrics(own, *requests);
+      rendered->plain += own.take();
+    }
+    rendered->gzip = gzip(rendered->plain);
+    std::lock_guard<std::mutex> lock(mutex_);
+    newest_ = std::move(rendered);
+  }
+  RenderedPtr newest() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return newest_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  RenderedPtr newest_;
+};
+
+int serve(const Collector& collector, const ExporterFlags& flags,
+          [[maybe_unused]] const Published& published, [[maybe_unused]] RequestStats& requests) {
   if (!flags.textfile_directory.empty()) return run_textfile(collector, flags);
 #ifdef BOARDSTAT_EXPORTER_HTTP
   HttpOptions options;
   options.listen_address = flags.listen_address;
   options.telemetry_path = flags.telemetry_path;
-  return serve_http(options, [&collector] { return exposition_of(collector); });
+  options.web_config_file = flags.web_config_file;
+  options.max_requests = flags.max_requests;
+  options.max_connections = flags.max_connections;
+  options.read_timeout = flags.read_timeout;
+  options.write_timeout = flags.write_timeout;
+  options.stats = &requests;
+  return serve_http(options, [&published] { return published.newest(); });
 #else
   return kExitCannotServe;  // refused with the flags
 #endif
@@ -72,6 +111,13 @@ int serve(const Collector& collector, const ExporterFlags& flags) {
 int run(const ExporterFlags& flags) {
   Collector collector(flags.collector);
   collector.discover();
+  Published published;
+  RequestStats requests;
+  if (!flags.once && flags.textfile_directory.empty()) {
+    collector.on_publish([&published, &requests, &flags](const Snapshot& snapshot) {
+      published.write(snapshot, flags.exporter_metrics ? &requests : nullptr);
+    });
+  }
   if (flags.once) {
     const bool probe = flags.probe_given && flags.collector.probe != ProbeSet::kNone;
     collector.collect_once(probe);
@@ -89,7 +135,7 @@ int run(const ExporterFlags& flags) {
   // board.
   collector.collect_once(false);
   std::thread collector_thread([&collector] { collector.run(); });
-  const int status = serve(collector, flags);
+  const int status = serve(collector, flags, published, requests);
   collector.stop();
   collector_thread.join();
   return status;
@@ -104,6 +150,11 @@ std::string check_mode(const ExporterFlags& flags) {
 #ifndef BOARDSTAT_EXPORTER_HTTP
   if (!flags.once && flags.textfile_directory.empty()) {
     return "this build serves no HTTP: use --textfile.directory DIR or --once";
+  }
+#else
+  if (!flags.web_config_file.empty() && !web_config_supported()) {
+    return "--web.config.file: this build has no TLS or passwords (it was built without "
+           "yaml-cpp, OpenSSL or libcrypt)";
   }
 #endif
   return {};
