@@ -286,11 +286,13 @@ class Session : public SessionBase, public std::enable_shared_from_this<Session<
       lowest().expires_after(server_.options.read_timeout);
       waiting_ = true;
       waiting_since_ = Clock::now();
-      // A client speaking plain HTTP fails here and is closed; no other connection notices.
-      stream_.async_handshake(asio::ssl::stream_base::server,
-                              [self = this->shared_from_this()](error_code ec) {
+      // The first bytes tell a TLS client from one speaking plain HTTP, which is told so, as
+      // Go's servers do, and closed; no other connection notices.
+      beast::async_detect_ssl(lowest(), buffer_,
+                              [self = this->shared_from_this()](error_code ec, bool tls) {
                                 if (ec) return self->close();
-                                self->read_request();
+                                if (!tls) return self->refuse_plain_http();
+                                self->handshake();
                               });
     } else {
       read_request();
@@ -309,6 +311,33 @@ class Session : public SessionBase, public std::enable_shared_from_this<Session<
   static constexpr bool kTls = !std::is_same_v<Stream, beast::tcp_stream>;
 
   beast::tcp_stream& lowest() { return beast::get_lowest_layer(stream_); }
+
+  void handshake() {
+    if constexpr (kTls) {
+      stream_.async_handshake(asio::ssl::stream_base::server, buffer_.data(),
+                              [self = this->shared_from_this()](error_code ec, std::size_t used) {
+                                if (ec) return self->close();
+                                self->buffer_.consume(used);
+                                self->read_request();
+                              });
+    }
+  }
+
+  void refuse_plain_http() {
+    static constexpr char kAnswer[] =
+        "HTTP/1.0 400 Bad Request\r\nContent-Type: text/plain; charset=utf-8\r\n"
+        "Content-Length: 48\r\nConnection: close\r\n\r\n"
+        "Client sent an HTTP request to an HTTPS server.\n";
+    server_.count(400);
+    lowest().expires_after(server_.options.write_timeout);
+    asio::async_write(lowest(), asio::buffer(kAnswer, sizeof kAnswer - 1),
+                      [self = this->shared_from_this()](error_code ec, std::size_t) {
+                        if (ec) return;
+                        error_code ignored;
+                        self->lowest().socket().shutdown(tcp::socket::shutdown_send, ignored);
+                        self->drain();
+                      });
+  }
 
   void forget() {
     if (listed_) server_.sessions.erase(place_);

@@ -629,9 +629,12 @@ TEST_F(WebConfigTest, TlsWithPasswordsAndAPlainClientFailsAlone) {
   ASSERT_TRUE(r);
   EXPECT_EQ(r->result_int(), 200u);
   EXPECT_EQ(r->body(), kMetrics);
-  // Plain HTTP on the TLS port: no answer, the connection closed.
+  // Plain HTTP on the TLS port: told so, and closed.
   Client plain(port());
-  EXPECT_FALSE(plain.ask("/metrics"));
+  const auto refused = plain.ask("/metrics");
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->result_int(), 400u);
+  EXPECT_EQ(refused->body(), "Client sent an HTTP request to an HTTPS server.\n");
   EXPECT_TRUE(plain.closed_within(3s));
   auto denied = tls_request(port(), "GET /metrics HTTP/1.1\r\nHost: a\r\n\r\n");
   ASSERT_TRUE(denied);
