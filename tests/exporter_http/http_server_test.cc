@@ -621,14 +621,17 @@ TEST_F(WebConfigTest, TlsWithPasswordsAndAPlainClientFailsAlone) {
       "tls_server_config:\n  cert_file: cert.pem\n  key_file: key.pem\n"
       "  min_version: TLS12\nbasic_auth_users:\n  alice: " +
       kHashSecret + "\n");
-  start();
+  // Many TLS records: the answer is written record by record.
+  std::string big;
+  while (big.size() < 200000) big += kMetrics;
+  start([&] { return big; });
   Client plain_idle(port());  // a plain connection left open meanwhile
   const std::string request =
       "GET /metrics HTTP/1.1\r\nHost: a\r\nAuthorization: " + basic("alice:s3cret") + "\r\n\r\n";
   auto r = tls_request(port(), request);
   ASSERT_TRUE(r);
   EXPECT_EQ(r->result_int(), 200u);
-  EXPECT_EQ(r->body(), kMetrics);
+  EXPECT_EQ(r->body(), big);
   // Plain HTTP on the TLS port: told so, and closed.
   Client plain(port());
   const auto refused = plain.ask("/metrics");
