@@ -223,11 +223,12 @@ struct HttpServer::Impl {
 #ifdef BOARDSTAT_EXPORTER_TLS
   WebState web;
 #endif
-  std::list<SessionBase*> sessions;  // declared before io: handlers destroyed with io use it
+  // Declared before io: the sessions, destroyed with io's handlers, use them.
+  std::list<SessionBase*> sessions;
+  size_t in_flight = 0;
   asio::io_context io{1};
   tcp::acceptor acceptor;
   asio::steady_timer accept_retry{io};
-  size_t in_flight = 0;
   std::time_t date_second = 0;
   std::string date_text;
 
