@@ -407,8 +407,27 @@ class Session : public SessionBase, public std::enable_shared_from_this<Session<
     head_ = server_.head(reply_, keep_alive_, http10_);
     server_.count(reply_.status);
     const std::string_view body = head_only_ ? std::string_view() : reply_.body();
-    const std::array<asio::const_buffer, 2> buffers{asio::buffer(head_),
-                                                    asio::buffer(body.data(), body.size())};
+    std::array<asio::const_buffer, 2> buffers{asio::buffer(head_),
+                                              asio::buffer(body.data(), body.size())};
+    if constexpr (!kTls) {
+      // Straight into the socket's buffer when it takes the whole answer, as it nearly always
+      // does: the request is over now, not when the event loop comes round to its handler, so
+      // that answers already sent do not count against --web.max-requests.
+      error_code ec;
+      auto& socket = lowest().socket();
+      socket.non_blocking(true, ec);
+      const std::size_t sent = ec ? 0 : socket.write_some(buffers, ec);
+      if (!ec && sent == head_.size() + body.size()) return on_write({});
+      if (ec && ec != asio::error::would_block && ec != asio::error::try_again) {
+        return on_write(ec);
+      }
+      if (sent < head_.size()) {
+        buffers[0] += sent;
+      } else {
+        buffers[0] = asio::const_buffer();
+        buffers[1] += sent - head_.size();
+      }
+    }
     lowest().expires_after(server_.options.write_timeout);
     asio::async_write(stream_, buffers, write_piece,
                       [self = this->shared_from_this()](error_code write_ec, std::size_t) {

@@ -290,6 +290,28 @@ TEST_F(HttpServerTest, RequestsPastTheLimitGet503AndAreCounted) {
   EXPECT_EQ(count(200), 1u);  // the stuck one's answer, counted when it started
 }
 
+// An answer that the socket took whole is over: many clients at once, each asking again as
+// soon as answered, never meet the limit of one request at a time.
+TEST_F(HttpServerTest, AnswersSentAtOnceDoNotCountAgainstTheLimit) {
+  options.max_requests = 1;
+  start();
+  std::atomic<int> refused{0}, answered{0};
+  std::vector<std::thread> clients;
+  for (int t = 0; t < 8; ++t) {
+    clients.emplace_back([&] {
+      Client c(port());
+      for (int i = 0; i < 100; ++i) {
+        const auto r = c.ask("/metrics");
+        if (!r) return;
+        (r->result_int() == 200 ? answered : refused)++;
+      }
+    });
+  }
+  for (auto& c : clients) c.join();
+  EXPECT_EQ(answered.load(), 800);
+  EXPECT_EQ(refused.load(), 0);
+}
+
 TEST_F(HttpServerTest, OversizedRequestsAreRefusedAndTheServerGoesOn) {
   options.max_request_bytes = 1024;
   start();
