@@ -311,6 +311,7 @@ class Session : public SessionBase, public std::enable_shared_from_this<Session<
 
  private:
   static constexpr bool kTls = !std::is_same_v<Stream, beast::tcp_stream>;
+  static constexpr int kLimitChecks = 4;
 
   beast::tcp_stream& lowest() { return beast::get_lowest_layer(stream_); }
 
@@ -382,7 +383,20 @@ class Session : public SessionBase, public std::enable_shared_from_this<Session<
     keep_alive_ = request.keep_alive();
     http10_ = request.version() < 11;
     if (!http10_ && request.find(http::field::host) == request.end()) return send_error(400);
+    answer(kLimitChecks);
+  }
+
+  // Answers the request read, or 503 past --web.max-requests. The answers written in this turn
+  // of the event loop end in a later one (over TLS a few turns later), so a request that meets
+  // the limit looks again after those: only answers that a client is slow to take refuse it.
+  void answer(int checks_left) {
     const size_t limit = server_.options.max_requests;
+    if (limit != 0 && server_.in_flight >= limit && checks_left > 0) {
+      asio::post(lowest().get_executor(),
+                 [self = this->shared_from_this(), checks_left] { self->answer(checks_left - 1); });
+      return;
+    }
+    const Request& request = parser_->get();
     if (limit != 0 && server_.in_flight >= limit) {
       reply_ = status_reply(503);
     } else {
