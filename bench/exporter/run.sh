@@ -125,12 +125,13 @@ wrk_figures() {
 rows=()
 measure() {  # measure LABEL VFGS: on the server started last
   local label=$1 vfgs=$2 body gzipped before after idle_cpu idle_rss single loaded held paced rss hwm
-  body=$(curl -sfk -m 5 "$scheme://127.0.0.1:$port/metrics" | wc -c)
-  gzipped=$(curl -sfk -m 5 -H 'Accept-Encoding: gzip' "$scheme://127.0.0.1:$port/metrics" | wc -c)
   sleep 1
   before=$(cpu_ns "$server_pid")
   sleep 10
   after=$(cpu_ns "$server_pid")
+  # After the first round of probe figures, which the 10 s above leave time for.
+  body=$(curl -sfk -m 5 "$scheme://127.0.0.1:$port/metrics" | wc -c)
+  gzipped=$(curl -sfk -m 5 -H 'Accept-Encoding: gzip' "$scheme://127.0.0.1:$port/metrics" | wc -c)
   idle_cpu=$(awk -v a="$before" -v b="$after" 'BEGIN { printf "%.2f", (b - a) / 1e9 / 10 * 100 }')
   idle_rss=$(memory_kib "$server_pid" VmRSS)
   single=$(wrk_figures 1)
