@@ -4,7 +4,8 @@
 # does; its query API must see VFG 0's frames at 30 a second and boardstat_up at 1, and the
 # exporter must end with status 0 on SIGTERM. On the way: the whole exposition, the exporter's
 # own metrics included, passes promtool check metrics; a wrong password gets 401 and a plain
-# HTTP client gets 400 without harm to the others. Usage: prometheus_test.sh BOARDSTAT_EXPORTER
+# HTTP client gets 400 without harm to the others; --web.disable-exporter-metrics leaves the
+# exporter's own metrics out. Usage: prometheus_test.sh BOARDSTAT_EXPORTER
 # Exit 77 (skipped) where prometheus, promtool, curl or openssl is missing, except under
 # CI=true: there it fails.
 set -uo pipefail
@@ -130,4 +131,13 @@ within 10 stopped "$exporter_pid" || fail "the exporter did not stop on SIGTERM"
 wait "$exporter_pid"
 status=$?
 [ "$status" -eq 0 ] || fail "the exporter ended with status $status on SIGTERM"
+
+# --web.disable-exporter-metrics: the boards' metrics only.
+start bare "http://127.0.0.1:@PORT@/metrics" "$exporter" --web.listen-address=127.0.0.1:@PORT@ \
+  --web.disable-exporter-metrics
+curl -sf -m 5 -o "$tmp/bare" "http://127.0.0.1:$port/metrics" || fail "no exposition without TLS"
+grep -q '^boardstat_up 1' "$tmp/bare" || fail "no boardstat_up 1 with --web.disable-exporter-metrics"
+if grep -E '^(process_|boardstat_exporter_)' "$tmp/bare"; then
+  fail "the exporter's own metrics are there with --web.disable-exporter-metrics"
+fi
 echo PASS
