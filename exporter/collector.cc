@@ -212,6 +212,7 @@ void Collector::publish(double collection_seconds) {
     }
     next.vfgs.push_back(s);
   }
+  if (on_publish_) on_publish_(next);
   std::lock_guard<std::mutex> lock(mutex_);
   published_ = std::move(next);
 }

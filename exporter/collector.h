@@ -87,6 +87,10 @@ class Collector {
   /// A copy of the newest published snapshot.
   Snapshot latest() const;
 
+  /// Called on the collecting thread with each snapshot as it is published, so that the
+  /// exposition is written once a refresh rather than once a scrape. Set before collecting.
+  void on_publish(std::function<void(const Snapshot&)> hook) { on_publish_ = std::move(hook); }
+
  private:
   struct ProbeRun {
     bool running = false;
@@ -126,6 +130,7 @@ class Collector {
 
   mutable std::mutex mutex_;
   Snapshot published_;
+  std::function<void(const Snapshot&)> on_publish_;
   std::condition_variable wake_;
   bool stopping_ = false;
 };

@@ -38,6 +38,24 @@ std::string set_flag(ExporterFlags& flags, std::string_view name, std::string_vi
   } else if (name == "--textfile.directory") {
     if (value.empty()) return "--textfile.directory wants a folder";
     flags.textfile_directory = value;
+  } else if (name == "--web.config.file") {
+    if (value.empty()) return "--web.config.file wants a file";
+    flags.web_config_file = value;
+  } else if (name == "--web.max-requests" || name == "--web.max-connections") {
+    const bool requests = name == "--web.max-requests";
+    uint32_t number = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
+    if (error != std::errc() || end != value.data() + value.size() || (!requests && number == 0)) {
+      return std::string(name) + " wants a whole number" + (requests ? "" : " from 1") + ", not " +
+             quoted(value);
+    }
+    (requests ? flags.max_requests : flags.max_connections) = number;
+  } else if (name == "--web.read-timeout" || name == "--web.write-timeout") {
+    const std::optional<milliseconds> duration = parse_duration(value);
+    if (!duration || duration->count() == 0) {
+      return std::string(name) + " wants a duration such as 10s, not " + quoted(value);
+    }
+    (name == "--web.read-timeout" ? flags.read_timeout : flags.write_timeout) = *duration;
   } else if (name == "--collect.interval" || name == "--collect.probe-interval") {
     const bool collect = name == "--collect.interval";
     const std::optional<milliseconds> duration = parse_duration(value);
@@ -61,8 +79,11 @@ std::string set_flag(ExporterFlags& flags, std::string_view name, std::string_vi
 
 bool takes_value(std::string_view name) {
   return name == "--web.listen-address" || name == "--web.telemetry-path" ||
-         name == "--textfile.directory" || name == "--collect.interval" ||
-         name == "--collect.probe" || name == "--collect.probe-interval";
+         name == "--web.config.file" || name == "--web.max-requests" ||
+         name == "--web.max-connections" || name == "--web.read-timeout" ||
+         name == "--web.write-timeout" || name == "--textfile.directory" ||
+         name == "--collect.interval" || name == "--collect.probe" ||
+         name == "--collect.probe-interval";
 }
 
 }  // namespace
@@ -105,6 +126,10 @@ ParsedFlags parse_flags(const std::vector<std::string_view>& args) {
       flags.once = true;
       continue;
     }
+    if (arg == "--web.disable-exporter-metrics") {
+      flags.exporter_metrics = false;
+      continue;
+    }
     const size_t equals = arg.find('=');
     const std::string_view name = arg.substr(0, equals);
     if (!takes_value(name)) {
@@ -134,6 +159,16 @@ Prometheus.
 
   --web.listen-address=ADDR    serve HTTP on ADDR, HOST:PORT or :PORT (default :10208)
   --web.telemetry-path=PATH    serve the metrics at PATH (default /metrics)
+  --web.config.file=FILE       TLS and passwords, in the Prometheus exporters' web
+                               configuration format (YAML); taken up again when it changes
+  --web.max-requests=N         answer at most N requests at once, 503 past it (default 40,
+                               0 for no limit)
+  --web.max-connections=N      keep at most N connections open (default 64)
+  --web.read-timeout=DURATION  time for a whole request, or an idle connection (default 10s)
+  --web.write-timeout=DURATION time to write an answer (default 10s)
+  --web.disable-exporter-metrics
+                               leave out boardstat_exporter_build_info, process_* and
+                               boardstat_exporter_http_*
   --textfile.directory=DIR     no HTTP: write DIR/boardstat.prom every second, atomically
   --once                       one exposition to standard output (or, with
                                --textfile.directory, one file), then exit
@@ -146,7 +181,7 @@ Prometheus.
   --version                    the version
 
 Durations: a whole number and ms, s or m. Exit status: 0 after SIGINT or SIGTERM or --once,
-1 when the exporter cannot listen or write, 2 for a bad command line.
+1 when the exporter cannot listen or write, 2 for a bad command line or web configuration file.
 )";
 }
 

@@ -20,6 +20,12 @@ struct ExporterFlags {
   std::string listen_address{kDefaultListenAddress};
   std::string telemetry_path{kDefaultTelemetryPath};
   std::string textfile_directory;  // empty: serve HTTP
+  std::string web_config_file;     // TLS and passwords; empty: plain HTTP, none asked
+  size_t max_requests = 40;        // answered at once, past it 503; 0: no limit
+  size_t max_connections = 64;
+  std::chrono::milliseconds read_timeout{10000};
+  std::chrono::milliseconds write_timeout{10000};
+  bool exporter_metrics = true;  // build_info, process_* and the requests' own metrics
   bool once = false;
   CollectorOptions collector;
   bool probe_given = false;  // --collect.probe on the command line

@@ -33,20 +33,24 @@ fail() {
   exit 1
 }
 
-# start NAME URL_PATH COMMAND... (@PORT@ in COMMAND is replaced): a random port, tried again
-# when the server dies (port in use) or does not answer in 20 s, three times; sets port. The
-# server's output goes to $tmp/NAME.log.
-answers() { alive "$1" && curl -sf -m 2 -o /dev/null "$2"; }
+# start NAME URL COMMAND...: a random port for @PORT@ in COMMAND and URL (a URL that is only a
+# path is taken on http://127.0.0.1:@PORT@), tried again when the server dies (port in use) or
+# does not answer in $start_seconds (20 unless set), three times; sets port. The server's
+# output goes to $tmp/NAME.log; curl_options (none unless set) go with every look at it.
+start_seconds=20
+curl_options=()
+answers() { alive "$1" && curl -sf -m 2 "${curl_options[@]}" -o /dev/null "$2"; }
 up_or_dead() { answers "$@" || ! alive "$1"; }
 start() {
-  local name=$1 path=$2
+  local name=$1 url=$2
   shift 2
+  [ "${url:0:1}" = / ] && url="http://127.0.0.1:@PORT@$url"
   for _ in 1 2 3; do
     port=$((20000 + RANDOM % 30000))
     "${@//@PORT@/$port}" > "$tmp/$name.log" 2>&1 &
     pids+=($!)
-    within 20 up_or_dead $! "http://127.0.0.1:$port$path" && answers $! "http://127.0.0.1:$port$path" &&
-      return 0
+    within "$start_seconds" up_or_dead $! "${url//@PORT@/$port}" &&
+      answers $! "${url//@PORT@/$port}" && return 0
     stop $!
   done
   fail "$name did not start"

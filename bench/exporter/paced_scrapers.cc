@@ -1,6 +1,7 @@
 // Scrapers at a fixed pace, as Prometheus servers scrape, rather than as fast as answers come
 // (wrk): each keeps one connection and asks for the metrics every 1/RATE seconds, starting at
-// a random point of the first period, and times each answer.
+// a random point of the first period, and times each answer. It asks for gzip, as Prometheus
+// does.
 //
 //   paced_scrapers PORT PATH SCRAPERS RATE SECONDS
 //
@@ -101,8 +102,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   const int port = std::atoi(argv[1]);
-  const std::string request =
-      std::string("GET ") + argv[2] + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+  const std::string request = std::string("GET ") + argv[2] +
+                              " HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept-Encoding: gzip\r\n\r\n";
   const int scrapers = std::atoi(argv[3]);
   const auto period = std::chrono::duration_cast<Clock::duration>(
       std::chrono::duration<double>(1.0 / std::atof(argv[4])));

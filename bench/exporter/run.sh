@@ -1,22 +1,26 @@
 #!/usr/bin/env bash
 # Scrape latency, idle processor time and memory of boardstat_exporter on boards of 1 and 32
-# VFGs, beside prometheus-node-exporter in the same run, printed as one Markdown table.
+# VFGs with every probe figure (--collect.probe=all), in plain HTTP and over TLS, beside
+# prometheus-node-exporter in the same run with the same clients, printed as one Markdown table.
 #
-#   bash bench/exporter/run.sh          # BUILD_DIR=build by default; about 2 minutes
+#   bash bench/exporter/run.sh          # BUILD_DIR=build by default; about 5 minutes
 #
-# Per exporter, all on 127.0.0.1: processor time over 10 s with nobody scraping
-# (/proc/PID/task/*/schedstat); wrk with 50 connections for 10 s; the same with 20 idle connections opened
-# just before and held; then, still with them, 50 scrapers at 10 scrapes a second each
+# Per exporter, all on 127.0.0.1, every client asking for gzip as Prometheus does: processor
+# time over 10 s with nobody scraping (/proc/PID/task/*/schedstat); wrk with 1, then 50
+# connections for 10 s; the same with 20 idle connections opened just before and held; then,
+# still with them and in plain HTTP only, 50 scrapers at 10 scrapes a second each
 # (paced_scrapers.cc, as Prometheus servers scrape: on a clock, not as fast as answers come);
-# the resident set idle, after the load (VmRSS) and its peak (VmHWM). Needs wrk, curl and a
-# C++ compiler; the reference row needs prometheus-node-exporter.
+# the resident set idle, after the load (VmRSS) and its peak (VmHWM). The TLS rows use a web
+# configuration file with a self-signed certificate (TLS only, no password), the same for
+# both exporters. Needs wrk, curl, openssl and a C++ compiler; the reference rows need
+# prometheus-node-exporter.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${BUILD_DIR:-build}
 duration=${BENCH_SECONDS:-10}
 node_exporter=${NODE_EXPORTER:-prometheus-node-exporter}
 
-for tool in wrk curl; do
+for tool in wrk curl openssl; do
   command -v "$tool" >/dev/null || { echo "$tool is missing (apt-get install $tool)" >&2; exit 1; }
 done
 
@@ -65,23 +69,29 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
+openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 \
+  -subj /CN=127.0.0.1 -keyout "$tmp/key.pem" -out "$tmp/cert.pem" >/dev/null 2>&1
+printf 'tls_server_config:\n  cert_file: %s\n  key_file: %s\n' "$tmp/cert.pem" "$tmp/key.pem" \
+  >"$tmp/web.yml"
+
 # Boards of 1 and 32 VFGs, each a copy of VFG 0 of the built-in board (30 frames a second).
 awk '/^vfg/ { n++ } n == 1' sim/default.board >"$tmp/vfg0"
 for count in 1 32; do
   for _ in $(seq "$count"); do cat "$tmp/vfg0"; done >"$tmp/vfgs$count.board"
 done
 
-# start NAME COMMAND... (@PORT@ replaced): a random free port, tried again when taken.
+# start NAME SCHEME COMMAND... (@PORT@ replaced): a random free port, tried again when taken.
 start() {
   local name=$1
-  shift
+  scheme=$2
+  shift 2
   for _ in $(seq 10); do
     port=$((20000 + RANDOM % 30000))
     "${@//@PORT@/$port}" >"$tmp/$name.log" 2>&1 &
     server_pid=$!
     local deadline=$((SECONDS + 20))
     while alive "$server_pid" && [ "$SECONDS" -lt "$deadline" ]; do
-      curl -sf -m 2 -o /dev/null "http://127.0.0.1:$port/metrics" && return 0
+      curl -sfk -m 2 -o /dev/null "$scheme://127.0.0.1:$port/metrics" && return 0
       sleep 0.2
     done
     stop_server
@@ -100,8 +110,8 @@ mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
 # wrk_figures CONNECTIONS: "p50 p99 requests/s failed", latencies in ms; failed counts
 # responses other than 2xx and 3xx, and connect, read, write and timeout errors.
 wrk_figures() {
-  wrk -c"$1" -t"$((${1} < 2 ? 1 : 2))" -d"${duration}s" --latency \
-    "http://127.0.0.1:$port/metrics" >"$tmp/wrk.txt"
+  wrk -c"$1" -t"$((${1} < 2 ? 1 : 2))" -d"${duration}s" --latency -H 'Accept-Encoding: gzip' \
+    "$scheme://127.0.0.1:$port/metrics" >"$tmp/wrk.txt"
   awk 'function ms(v) {
          if (v ~ /us$/) return v / 1000; if (v ~ /ms$/) return v + 0; if (v ~ /s$/) return v * 1000
          return v }
@@ -114,12 +124,14 @@ wrk_figures() {
 
 rows=()
 measure() {  # measure LABEL VFGS: on the server started last
-  local label=$1 vfgs=$2 body before after idle_cpu idle_rss single loaded held paced rss hwm
-  body=$(curl -sf -m 5 "http://127.0.0.1:$port/metrics" | wc -c)
+  local label=$1 vfgs=$2 body gzipped before after idle_cpu idle_rss single loaded held paced rss hwm
   sleep 1
   before=$(cpu_ns "$server_pid")
   sleep 10
   after=$(cpu_ns "$server_pid")
+  # After the first round of probe figures, which the 10 s above leave time for.
+  body=$(curl -sfk -m 5 "$scheme://127.0.0.1:$port/metrics" | wc -c)
+  gzipped=$(curl -sfk -m 5 -H 'Accept-Encoding: gzip' "$scheme://127.0.0.1:$port/metrics" | wc -c)
   idle_cpu=$(awk -v a="$before" -v b="$after" 'BEGIN { printf "%.2f", (b - a) / 1e9 / 10 * 100 }')
   idle_rss=$(memory_kib "$server_pid" VmRSS)
   single=$(wrk_figures 1)
@@ -127,7 +139,8 @@ measure() {  # measure LABEL VFGS: on the server started last
   open_idle
   held=$(wrk_figures 50)
   open_idle  # afresh: the exporter closes connections idle for its read timeout (10 s)
-  paced=$("$tmp/paced_scrapers" "$port" /metrics 50 10 "$duration" || true)
+  paced="- - - - -"
+  [ "$scheme" = https ] || paced=$("$tmp/paced_scrapers" "$port" /metrics 50 10 "$duration" || true)
   close_idle
   rss=$(memory_kib "$server_pid" VmRSS)
   hwm=$(memory_kib "$server_pid" VmHWM)
@@ -135,25 +148,36 @@ measure() {  # measure LABEL VFGS: on the server started last
   read -r l50 l99 lrps lfailed <<<"$loaded"
   read -r h50 h99 hrps hfailed <<<"$held"
   read -r p50 p99 pmax _ pfailed <<<"$paced"
-  rows+=("| $label | $vfgs | $body | $s50 / $s99 | $l50 / $l99 | $lrps | $lfailed | $h50 / $h99 | $hfailed | $p50 / $p99 / $pmax | $pfailed | $idle_cpu | $(mib "$idle_rss") / $(mib "$rss") / $(mib "$hwm") |")
+  rows+=("| $label | $vfgs | $scheme | $body / $gzipped | $s50 / $s99 | $l50 / $l99 | $lrps | $lfailed | $h50 / $h99 | $hfailed | $p50 / $p99 / $pmax | $pfailed | $idle_cpu | $(mib "$idle_rss") / $(mib "$rss") / $(mib "$hwm") |")
 }
 
-for count in 1 32; do
-  echo "boardstat_exporter, $count VFG(s) ..." >&2
-  BOARDSIM_CONFIG=$tmp/vfgs$count.board start boardstat "$exporter" \
-    --web.listen-address=127.0.0.1:@PORT@
+load_start=$(cut -d' ' -f1-3 /proc/loadavg)
+for row in "1 http" "32 http" "32 https"; do
+  read -r count scheme <<<"$row"
+  echo "boardstat_exporter, $count VFG(s), $scheme ..." >&2
+  web=()
+  [ "$scheme" = https ] && web=(--web.config.file="$tmp/web.yml")
+  BOARDSIM_CONFIG=$tmp/vfgs$count.board start boardstat "$scheme" "$exporter" \
+    --web.listen-address=127.0.0.1:@PORT@ --collect.probe=all "${web[@]}"
   measure boardstat_exporter "$count"
   stop_server
 done
 if command -v "$node_exporter" >/dev/null; then
-  echo "$node_exporter ..." >&2
-  start node_exporter "$node_exporter" --web.listen-address=127.0.0.1:@PORT@
-  measure "$node_exporter $("$node_exporter" --version 2>&1 | awk 'NR == 1 { print $3 }')" -
-  stop_server
+  version=$("$node_exporter" --version 2>&1 | awk 'NR == 1 { print $3 }')
+  for scheme in http https; do
+    echo "$node_exporter, $scheme ..." >&2
+    web=()
+    [ "$scheme" = https ] && web=(--web.config.file="$tmp/web.yml")
+    start node_exporter "$scheme" "$node_exporter" --web.listen-address=127.0.0.1:@PORT@ "${web[@]}"
+    measure "$node_exporter $version" -
+    stop_server
+  done
 else
   echo "$node_exporter is missing: no reference row (apt-get install prometheus-node-exporter)" >&2
 fi
 
-echo "| Exporter | VFGs | Body (bytes) | 1 scraper: p50 / p99 (ms) | 50 scrapers: p50 / p99 (ms) | 50 scrapers: scrapes/s | 50 scrapers: failed | 50 scrapers + 20 idle connections: p50 / p99 (ms) | + 20 idle: failed | 50 scrapers at 10/s each + 20 idle: p50 / p99 / max (ms) | paced: failed | Processor while idle (% of one) | Resident: idle / after load / peak (MiB) |"
-echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|"
+echo "Load average (1, 5, 15 min): $load_start at the start, $(cut -d' ' -f1-3 /proc/loadavg) at the end; $(nproc) processors."
+echo
+echo "| Exporter | VFGs | Scheme | Body: plain / gzip (bytes) | 1 scraper: p50 / p99 (ms) | 50 scrapers: p50 / p99 (ms) | 50 scrapers: scrapes/s | 50 scrapers: failed | 50 scrapers + 20 idle connections: p50 / p99 (ms) | + 20 idle: failed | 50 scrapers at 10/s each + 20 idle: p50 / p99 / max (ms) | paced: failed | Processor while idle (% of one) | Resident: idle / after load / peak (MiB) |"
+echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
 printf '%s\n' "${rows[@]}"

@@ -26,6 +26,22 @@ TEST(Flags, BothValueFormsAndEveryFlag) {
   EXPECT_TRUE(parsed.flags.once);
 }
 
+TEST(Flags, WebServerFlags) {
+  const ParsedFlags defaults = parse_flags({});
+  EXPECT_EQ(defaults.flags.max_requests, 40u);
+  EXPECT_TRUE(defaults.flags.exporter_metrics);
+  const ParsedFlags parsed = parse_flags(
+      {"--web.config.file=/etc/web.yml", "--web.max-requests", "0", "--web.max-connections=5",
+       "--web.read-timeout=2s", "--web.write-timeout", "150ms", "--web.disable-exporter-metrics"});
+  ASSERT_EQ(parsed.error, "");
+  EXPECT_EQ(parsed.flags.web_config_file, "/etc/web.yml");
+  EXPECT_EQ(parsed.flags.max_requests, 0u);  // no limit
+  EXPECT_EQ(parsed.flags.max_connections, 5u);
+  EXPECT_EQ(parsed.flags.read_timeout, milliseconds(2000));
+  EXPECT_EQ(parsed.flags.write_timeout, milliseconds(150));
+  EXPECT_FALSE(parsed.flags.exporter_metrics);
+}
+
 // Each bad command line names what is wrong.
 TEST(Flags, BadCommandLines) {
   struct Case {
@@ -45,6 +61,12 @@ TEST(Flags, BadCommandLines) {
            Case{{"--web.telemetry-path=/"}, "--web.telemetry-path wants a path"},
            Case{{"--web.listen-address=10208"}, "--web.listen-address wants HOST:PORT"},
            Case{{"--textfile.directory="}, "--textfile.directory wants a folder"},
+           Case{{"--web.max-requests=-1"}, "--web.max-requests wants a whole number"},
+           Case{{"--web.max-requests=4x"}, "--web.max-requests wants a whole number"},
+           Case{{"--web.max-connections=0"}, "--web.max-connections wants a whole number from 1"},
+           Case{{"--web.read-timeout=0s"}, "--web.read-timeout wants a duration"},
+           Case{{"--web.write-timeout=10"}, "--web.write-timeout wants a duration"},
+           Case{{"--web.config.file="}, "--web.config.file wants a file"},
        }) {
     const ParsedFlags parsed = parse_flags(c.args);
     EXPECT_EQ(parsed.error.substr(0, c.error.size()), c.error) << c.args[0];

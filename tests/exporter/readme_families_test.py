@@ -22,7 +22,10 @@ def table_names(readme):
     if not section:
         sys.exit(f"{readme}: no '### Metrics' section")
     names = []
-    for row in section[1].splitlines():
+    # The first table only: the exporter's own metrics, in a table of their own, are served
+    # over HTTP and not in the --once exposition.
+    first_table = re.search(r"^\|.*?(?=^[^|])", section[1], re.S | re.M)
+    for row in first_table[0].splitlines():
         cells = row.split("|")
         if len(cells) < 3 or not cells[1].strip() or set(cells[1].strip()) <= set("-: "):
             continue

@@ -1,0 +1,20 @@
+// The exposition as written once per refresh: the text, and the same text gzipped. A scrape
+// sends one of them as it is.
+#ifndef BOARDSTAT_EXPORTER_RENDERED_H_
+#define BOARDSTAT_EXPORTER_RENDERED_H_
+
+#include <memory>
+#include <string>
+
+namespace boardstat {
+
+struct RenderedExposition {
+  std::string plain;
+  std::string gzip;  // empty where the build has no zlib: every client gets the plain text
+};
+
+using RenderedPtr = std::shared_ptr<const RenderedExposition>;
+
+}  // namespace boardstat
+
+#endif  // BOARDSTAT_EXPORTER_RENDERED_H_
