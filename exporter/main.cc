@@ -112,7 +112,9 @@ class Published {
  public:
   void write(const Snapshot& snapshot, const RequestStats* requests) {
     auto rendered = std::make_shared<RenderedExposition>();
-    rendered->plain = format_exposition(snapshot, std::chrono::steady_clock::now());
+    rendered->data_time = snapshot.published;
+    rendered->written = std::chrono::steady_clock::now();
+    rendered->plain = format_exposition(snapshot, rendered->written);
     if (requests != nullptr) {
       ExpositionWriter own;
       write_exporter_metrics(own, *requests);
@@ -120,6 +122,8 @@ class Published {
     }
     rendered->gzip = gzip(rendered->plain);
     std::lock_guard<std::mutex> lock(mutex_);
+    // A text written on a scrape's thread must not replace a newer one of the collector's.
+    if (newest_ && newest_->data_time > rendered->data_time) return;
     newest_ = std::move(rendered);
   }
   RenderedPtr newest() const {
@@ -132,8 +136,20 @@ class Published {
   RenderedPtr newest_;
 };
 
+// The newest text, unless the collector has not written one for two refreshes (a board call
+// that hangs): then one is written here, so that boardstat_collector_data_age_seconds shows
+// how old the data have grown instead of the moment they were last written.
+RenderedPtr fresh_enough(Published& published, const Collector& collector,
+                         const ExporterFlags& flags, const RequestStats& requests) {
+  RenderedPtr newest = published.newest();
+  const auto now = std::chrono::steady_clock::now();
+  if (newest && now - newest->written < 2 * flags.collector.refresh_interval) return newest;
+  published.write(collector.latest(), flags.exporter_metrics ? &requests : nullptr);
+  return published.newest();
+}
+
 int serve(const Collector& collector, const ExporterFlags& flags,
-          [[maybe_unused]] const Published& published, [[maybe_unused]] RequestStats& requests) {
+          [[maybe_unused]] Published& published, [[maybe_unused]] RequestStats& requests) {
   if (!flags.textfile_directory.empty()) return run_textfile(collector, flags);
 #ifdef BOARDSTAT_EXPORTER_HTTP
   HttpOptions options;
@@ -147,7 +163,8 @@ int serve(const Collector& collector, const ExporterFlags& flags,
   options.stats = &requests;
   std::unique_ptr<HttpServer> server;
   try {
-    server = std::make_unique<HttpServer>(options, [&published] { return published.newest(); });
+    server = std::make_unique<HttpServer>(
+        options, [&] { return fresh_enough(published, collector, flags, requests); });
   } catch (const WebConfigError& e) {
     complain("--web.config.file " + options.web_config_file + ": " + e.what());
     return kExitBadFlags;

@@ -3,6 +3,7 @@
 #ifndef BOARDSTAT_EXPORTER_RENDERED_H_
 #define BOARDSTAT_EXPORTER_RENDERED_H_
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -11,6 +12,8 @@ namespace boardstat {
 struct RenderedExposition {
   std::string plain;
   std::string gzip;  // empty where the build has no zlib: every client gets the plain text
+  std::chrono::steady_clock::time_point data_time;  // when the collector published its data
+  std::chrono::steady_clock::time_point written;    // when this text was written
 };
 
 using RenderedPtr = std::shared_ptr<const RenderedExposition>;
