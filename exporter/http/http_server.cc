@@ -324,6 +324,7 @@ class Session : public SessionBase, public std::enable_shared_from_this<Session<
   }
 
   void handshake() {
+#ifdef BOARDSTAT_EXPORTER_TLS  // a build without TLS has no SSL stream to name
     if constexpr (kTls) {
       stream_.async_handshake(asio::ssl::stream_base::server, buffer_.data(),
                               [self = this->shared_from_this()](error_code ec, std::size_t used) {
@@ -332,6 +333,7 @@ class Session : public SessionBase, public std::enable_shared_from_this<Session<
                                 self->read_request();
                               });
     }
+#endif
   }
 
   void refuse_plain_http() {
