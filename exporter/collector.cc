@@ -199,6 +199,7 @@ void Collector::publish(double collection_seconds) {
   next.vfgs_found = found_;
   next.collection_seconds = collection_seconds;
   next.published = SteadyClock::now();
+  next.published_wall = std::chrono::system_clock::now();
   next.count_polls = polls_;
   next.vfgs.reserve(vfgs_.size());
   for (Vfg& vfg : vfgs_) {

@@ -63,6 +63,7 @@ struct Snapshot {
   std::vector<VfgSnapshot> vfgs;
   double collection_seconds = 0;  // the last refresh: counts, registers and probe steps
   std::chrono::steady_clock::time_point published{};
+  std::chrono::system_clock::time_point published_wall{};  // the same moment, on the wall clock
   uint64_t count_polls = 0;
 };
 

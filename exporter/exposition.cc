@@ -176,6 +176,14 @@ void write_collector(ExpositionWriter& out, const Snapshot& snapshot,
              "Age of the newest collected data when this exposition was written.");
   const double age = std::chrono::duration<double>(now - snapshot.published).count();
   out.sample("boardstat_collector_data_age_seconds", {}, format_value(age < 0 ? 0.0 : age));
+  // Over HTTP the text is written at each refresh and sent as it is, so the age says little
+  // between refreshes; the refresh's own time says when the data were read, whenever it is
+  // scraped.
+  out.family("boardstat_collector_last_refresh_timestamp_seconds", kGauge,
+             "When the collector published the data of this exposition, in seconds since 1970.");
+  const double wall =
+      std::chrono::duration<double>(snapshot.published_wall.time_since_epoch()).count();
+  out.sample("boardstat_collector_last_refresh_timestamp_seconds", {}, format_value(wall));
   out.family("boardstat_collector_count_polls_total", kCounter,
              "Polls of the acquired counts (one every collect interval).");
   out.sample("boardstat_collector_count_polls_total", {}, format_value(snapshot.count_polls));

@@ -63,21 +63,18 @@ start_exporter() {  # DESCRIPTION (empty: the built-in board); sets pid and url
 }
 
 # scrape NAME: the exposition in $dir/NAME, and in $dir/NAME.time the wall time its counts were
-# read (halfway from the request to the first line of the answer, less the data's age) and half
-# that time. Bash's own socket, so that no process start falls in the time.
+# read (the collector's last refresh) and how far off that may be (the time from the counts'
+# read to the refresh's publication, a few milliseconds at most). Bash's own socket.
 scrape() {
-  local before after line
+  local line
   exec 3<> "/dev/tcp/127.0.0.1/$port" || fail "scrape $1: no connection"
-  before=$EPOCHREALTIME
   printf 'GET /metrics HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n' >&3
   IFS= read -r -t 5 line <&3 || fail "scrape $1: no answer"
-  after=$EPOCHREALTIME
   timeout 5 cat <&3 > "$dir/$1"
   exec 3<&-
-  awk -v b="$before" -v a="$after" \
-    '$1 == "boardstat_collector_data_age_seconds" { printf "%.6f %.6f\n", (a + b) / 2 - $2, (a - b) / 2 }' \
+  awk '$1 == "boardstat_collector_last_refresh_timestamp_seconds" { printf "%.6f 0.002\n", $2 }' \
     "$dir/$1" > "$dir/$1.time"
-  [ -s "$dir/$1.time" ] || fail "scrape $1 has no data age: $line"
+  [ -s "$dir/$1.time" ] || fail "scrape $1 has no refresh time: $line"
 }
 value() {  # SCRAPE SERIES
   awk -v s="$2" '$1 == s { print $2 }' "$dir/$1"
@@ -174,7 +171,10 @@ wall_of() {  # BOARD_TIME (an awk expression) of VFG 0
   awk -v b="$vfg0_at_a" -v a="$t_a" "BEGIN { printf \"%.6f\", a + ($1) - b }"
 }
 sleep_until() {  # WALL_TIME
-  sleep "$(awk -v t="$1" -v now="$EPOCHREALTIME" 'BEGIN { d = t - now; printf "%.3f", d > 0 ? d : 0 }')"
+  local d
+  d=$(awk -v t="$1" -v now="$EPOCHREALTIME" 'BEGIN { d = t - now; printf "%.3f\n", (d > 0 ? d : 0) }')
+  [ -n "$d" ] || fail "no time to sleep until: '$1' (A2 at $t_a, board time $vfg0_at_a)"
+  sleep "$d"
 }
 awk -v b="$vfg0_at_a" -v c="$clear_at" 'BEGIN { exit !(b < c - 3) }' ||
   fail "scrape A2 came too late, at $vfg0_at_a s of board time"
