@@ -12,7 +12,6 @@
 #endif
 
 namespace boardstat {
-namespace {
 
 int process_id() {
 #ifdef _WIN32
@@ -22,21 +21,17 @@ int process_id() {
 #endif
 }
 
-// Replaces `to` with `from`; the error text, empty on success.
-std::string replace_file(const std::string& from, const std::string& to) {
+bool replace_file(const std::string& from, const std::string& to) {
 #ifdef _WIN32
-  // rename() refuses an existing target on Windows.
   if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return {};
+    return true;
   }
-  return "error " + std::to_string(GetLastError());
+  errno = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
+  return false;
 #else
-  if (rename(from.c_str(), to.c_str()) == 0) return {};
-  return strerror(errno);
+  return rename(from.c_str(), to.c_str()) == 0;
 #endif
 }
-
-}  // namespace
 
 std::string write_file_atomically(const std::string& target, std::string_view text) {
   // Not ending in .prom or .board, so that no collector or console reads it half written.
@@ -50,10 +45,10 @@ std::string write_file_atomically(const std::string& target, std::string_view te
     remove(temporary.c_str());
     return "cannot write " + temporary + ": " + strerror(written ? errno : write_errno);
   }
-  const std::string error = replace_file(temporary, target);
-  if (error.empty()) return {};
+  if (replace_file(temporary, target)) return {};
+  const int rename_errno = errno;
   remove(temporary.c_str());
-  return "cannot rename " + temporary + " to " + target + ": " + error;
+  return "cannot rename " + temporary + " to " + target + ": " + strerror(rename_errno);
 }
 
 }  // namespace boardstat

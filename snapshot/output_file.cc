@@ -9,21 +9,18 @@
 
 #ifdef _WIN32
 #include <io.h>
-#include <process.h>
-#include <windows.h>
 #else
 #include <limits.h>
 #include <unistd.h>
 #endif
+
+#include "common/atomic_file.h"
 
 namespace boardstat::snapshot {
 namespace {
 
 #ifdef _WIN32
 
-int process_id() {
-  return _getpid();
-}
 int open_new(const std::string& name) {
   return _open(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
 }
@@ -33,18 +30,9 @@ int write_some(int fd, const char* data, size_t size) {
 int close_file(int fd) {
   return _close(fd);
 }
-bool replace(const std::string& from, const std::string& to) {
-  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    return true;
-  errno = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
-  return false;
-}
 
 #else
 
-int process_id() {
-  return static_cast<int>(getpid());
-}
 int open_new(const std::string& name) {
   return ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);  // umask as `>`
 }
@@ -53,9 +41,6 @@ ssize_t write_some(int fd, const char* data, size_t size) {
 }
 int close_file(int fd) {
   return ::close(fd);
-}
-bool replace(const std::string& from, const std::string& to) {
-  return rename(from.c_str(), to.c_str()) == 0;
 }
 
 // The temporary file, removed when the program is stopped by a signal while it measures.
@@ -198,7 +183,7 @@ std::string OutputFile::write(std::string_view text) {
     return error("cannot write", close_errno);
   }
   if (temporary_.empty()) return {};
-  if (!replace(temporary_, target_)) {
+  if (!replace_file(temporary_, target_)) {
     const int rename_errno = errno;
     discard();
     return error("cannot replace", rename_errno);
