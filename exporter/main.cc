@@ -6,7 +6,6 @@
 #endif
 
 #include <chrono>
-#include <exception>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -161,17 +160,10 @@ int serve(const Collector& collector, const ExporterFlags& flags,
   options.read_timeout = flags.read_timeout;
   options.write_timeout = flags.write_timeout;
   options.stats = &requests;
-  std::unique_ptr<HttpServer> server;
-  try {
-    server = std::make_unique<HttpServer>(
-        options, [&] { return fresh_enough(published, collector, flags, requests); });
-  } catch (const WebConfigError& e) {
-    complain("--web.config.file " + options.web_config_file + ": " + e.what());
-    return kExitBadFlags;
-  } catch (const std::exception& e) {
-    complain("cannot listen on " + options.listen_address + ": " + e.what());
-    return kExitCannotServe;
-  }
+  Listening listening =
+      listen_http(options, [&] { return fresh_enough(published, collector, flags, requests); });
+  if (!listening.server) return listening.status;
+  const std::unique_ptr<HttpServer>& server = listening.server;
   const std::string& address = options.listen_address;
   std::string where = "serving " + options.telemetry_path + " on " + address;
   if (address.size() >= 2 && address.compare(address.size() - 2, 2, ":0") == 0) {

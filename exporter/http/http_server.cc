@@ -11,12 +11,10 @@
 #include <array>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/ip/v6_only.hpp>
-#include <boost/asio/signal_set.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/write.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
-#include <csignal>
 #include <ctime>
 #include <iostream>
 #include <limits>
@@ -691,14 +689,7 @@ unsigned short HttpServer::port() const {
   return impl_->acceptor.local_endpoint().port();
 }
 
-void HttpServer::run(bool stop_on_signals) {
-  std::optional<asio::signal_set> signals;
-  if (stop_on_signals) {
-    signals.emplace(impl_->io, SIGINT, SIGTERM);
-    signals->async_wait([this](error_code ec, int) {
-      if (!ec) impl_->io.stop();
-    });
-  }
+void HttpServer::run() {
   impl_->accept();
   impl_->io.run();
 }
@@ -707,21 +698,20 @@ void HttpServer::stop() {
   impl_->io.stop();
 }
 
-int serve_http(const HttpOptions& options, const MetricsSource& metrics) {
-  std::unique_ptr<HttpServer> server;
+Listening listen_http(const HttpOptions& options, MetricsSource metrics) {
+  Listening listening;
   try {
-    server = std::make_unique<HttpServer>(options, metrics);
+    listening.server = std::make_unique<HttpServer>(options, std::move(metrics));
   } catch (const WebConfigError& e) {
     std::cerr << kProgram << ": --web.config.file " << options.web_config_file << ": " << e.what()
               << "\n";
-    return 2;
+    listening.status = 2;
   } catch (const std::exception& e) {
     std::cerr << kProgram << ": cannot listen on " << options.listen_address << ": " << e.what()
               << "\n";
-    return 1;
+    listening.status = 1;
   }
-  server->run(/*stop_on_signals=*/true);
-  return 0;
+  return listening;
 }
 
 }  // namespace boardstat

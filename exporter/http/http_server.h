@@ -32,21 +32,15 @@ using MetricsSource = std::function<RenderedPtr()>;
 /// True where the build can read --web.config.file (TLS, passwords).
 bool web_config_supported();
 
-/// Serves GET and HEAD of telemetry_path with the text metrics() returns (Content-Type:
-/// text/plain; version=0.0.4; charset=utf-8; gzipped when the client accepts it), a small HTML
-/// landing page at "/" linking to it; other paths 404, other methods 405 (with Allow: GET,
-/// HEAD); request size bounded (414, 431, 413), HTTP/1.1 without Host 400, connection count
-/// and requests at once bounded (503 beyond), read and write timeouts. Runs until SIGINT or
-/// SIGTERM, then returns 0; prints "boardstat_exporter: cannot listen on ADDR: REASON" to
-/// stderr and returns 1 when it cannot listen (bad address, port in use), and returns 2 with
-/// one message when the web configuration file is invalid.
-int serve_http(const HttpOptions& options, const MetricsSource& metrics);
-
 struct WebConfigError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-/// The server behind serve_http, for a caller that runs and stops it itself (the tests).
+/// Serves GET and HEAD of telemetry_path with the text metrics() returns (Content-Type:
+/// text/plain; version=0.0.4; charset=utf-8; gzipped when the client accepts it), a small HTML
+/// landing page at "/" linking to it; other paths 404, other methods 405 (with Allow: GET,
+/// HEAD); request size bounded (414, 431, 413), HTTP/1.1 without Host 400, connection count
+/// and requests at once bounded (503 beyond), read and write timeouts.
 /// Address forms: "HOST:PORT", ":PORT" (all interfaces), "[::1]:PORT"; port 0 takes any free
 /// port, which port() then tells.
 class HttpServer {
@@ -59,8 +53,8 @@ class HttpServer {
   HttpServer& operator=(const HttpServer&) = delete;
 
   unsigned short port() const;
-  /// Serves on the calling thread until stop() or, with stop_on_signals, SIGINT or SIGTERM.
-  void run(bool stop_on_signals = false);
+  /// Serves on the calling thread until stop().
+  void run();
   /// Safe from any thread.
   void stop();
 
@@ -69,6 +63,17 @@ class HttpServer {
  private:
   std::unique_ptr<Impl> impl_;
 };
+
+/// A server listening, or why there is none.
+struct Listening {
+  std::unique_ptr<HttpServer> server;  // null when it cannot listen
+  int status = 0;                      // then the exit status: 1 cannot listen, 2 invalid file
+};
+
+/// Makes the server. When it cannot, prints one message on standard error:
+/// "boardstat_exporter: cannot listen on ADDR: REASON" (bad address, port in use; status 1) or
+/// "boardstat_exporter: --web.config.file FILE: REASON" (status 2).
+Listening listen_http(const HttpOptions& options, MetricsSource metrics);
 
 }  // namespace boardstat
 

@@ -431,7 +431,7 @@ TEST(ServeHttp, CannotListenSaysWhyAndReturnsOne) {
     HttpOptions options;
     options.listen_address = t.address;
     testing::internal::CaptureStderr();
-    const int status = serve_http(options, metrics);
+    const int status = listen_http(options, metrics).status;
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "boardstat_exporter: cannot listen on " + t.address + ": " + t.reason + "\n");
     EXPECT_EQ(status, 1);
@@ -626,7 +626,7 @@ TEST_F(WebConfigTest, BadFilesAreRefusedWithOneMessageAndStatusTwo) {
     }
     options.listen_address = "127.0.0.1:0";
     testing::internal::CaptureStderr();
-    const int status = serve_http(options, [] { return rendered(kMetrics); });
+    const int status = listen_http(options, [] { return rendered(kMetrics); }).status;
     const std::string message = testing::internal::GetCapturedStderr();
     EXPECT_EQ(status, 2);
     EXPECT_EQ(message.rfind("boardstat_exporter: --web.config.file " + options.web_config_file, 0),
