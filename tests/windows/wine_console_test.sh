@@ -54,7 +54,13 @@ wait_for() {
   return 1
 }
 
-run() { tmx -f /dev/null new-session -d -s console -x 100 -y 120 "$1; echo EXIT=\$?; exec sleep 600"; }
+# A session held for the whole run: ending a part's session must not end the server, or the
+# next part's new-session can meet a server that is still exiting ("server exited unexpectedly").
+tmx -f /dev/null new-session -d -s hold "exec sleep 600" || { echo "FAIL: no tmux server" && exit 1; }
+run() {
+  tmx kill-session -t console 2>/dev/null
+  tmx new-session -d -s console -x 100 -y 120 "$1; echo EXIT=\$?; exec sleep 600"
+}
 
 # Its own prefix and session: the wineserver of this prefix is stopped on the way out.
 echo "setting up a wine prefix with $WINE"
@@ -66,7 +72,6 @@ if [[ -n $UNIT_TESTS ]]; then
   check "terminal unit tests in a console" grep -q '^EXIT=0$' <<<"$(wait_for '^EXIT=' '' 120)"
   check "the console clear test ran in a console" grep -q \
     '^\[       OK \] Win32Terminal.ClearOnConsole' <<<"$(tmx capture-pane -p -S - -t console)"
-  tmx kill-server
 fi
 
 # The console on two VFGs whose firmware years differ. Every panel's lines under wine are the
@@ -99,7 +104,6 @@ check "+ shows VFG 1, built 2017" grep -q '^| VFG (001) of (001) , Firmware Buil
 check "+ keeps the panels" [ "$(sed 2d <<<"$next")" = "$(sed 2d <<<"$first")" ]
 tmx send-keys -t console q
 check "q ends with status 0" grep -q '^EXIT=0$' <<<"$(wait_for '^EXIT=')"
-tmx kill-server
 
 # With -d the console waits on its console input with a time-out: the counts move on screen
 # with no key, and keys still act at once, the Down arrow's second code included.
