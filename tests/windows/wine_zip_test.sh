@@ -4,8 +4,12 @@
 # sources have one, nothing else; then every command that README.txt gives (its lines indented
 # by four spaces that start with a program, sc.exe, net, set or copy) runs under wine in the
 # unpacked folder, in order, as written but for one thing: the address :10208 becomes
-# 127.0.0.1 and a free port. The two that serve until Ctrl-C run in the background, are
-# checked and get SIGINT, which wine delivers as Ctrl-C.
+# 127.0.0.1 and a free port. Every exposition (/metrics, --once, the textfile, the service's
+# /metrics) passes promtool byte for byte (an LF written as CR LF is a fault: promtool then
+# reads a type "gauge\r") and says boardstat_up 1. The two that serve until Ctrl-C run in the
+# background and end with status 0 on SIGINT, which wine delivers as Ctrl-C. The service is
+# checked in wine's service manager and in boardstat_exporter.log beside the program; last, a
+# service with a bad flag stops by itself with status 2 and its complaint in that log.
 #   wine_zip_test.sh WINE BUILD_DIR SOURCE_DIR        (WINEPREFIX names a prefix in use)
 # Exit 77 (skipped) where curl or promtool is missing, except under CI=true: there it fails.
 set -u
@@ -16,96 +20,85 @@ for tool in curl promtool python3; do
   [ "${CI:-}" = true ] && exit 1
   exit 77
 done
-prefix=${WINEPREFIX:-$HOME/.wine}
-inputs="$prefix/drive_c/Program Files/windows_exporter/textfile_inputs"
-w=$(mktemp -d)
-pid=
-service=
-cleanup() {
-  [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null
-  if [ -n "$service" ]; then
-    timeout 60 "$wine" net.exe stop "$service" >/dev/null 2>&1
-    timeout 60 "$wine" sc.exe delete "$service" >/dev/null 2>&1
-  fi
-  [ -n "${made_inputs:-}" ] && rm -rf "$prefix/drive_c/Program Files/windows_exporter"
-  rm -rf "$w"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM HUP
-failures=0
-fail() { echo "FAIL: $*" && failures=$((failures + 1)); }
-within() { # SECONDS COMMAND...: true as soon as COMMAND succeeds, false after SECONDS
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.3
+# shellcheck source=tests/servers.sh
+source "$(dirname "$0")/../servers.sh"
+inputs="${WINEPREFIX:-$HOME/.wine}/drive_c/Program Files/windows_exporter/textfile_inputs"
+bad=boardstat_exporter_bad
+sc() { timeout 60 "$wine" sc.exe "$@" 2>&1 | tr -d '\r'; }
+field() { sc query "$1" | sed -n "s/^ *$2 *: *\([0-9]*\).*/\1/p"; } # SERVICE FIELD
+undo() {
+  for service in boardstat_exporter "$bad"; do
+    [ "$(field "$service" STATE)" = 4 ] && timeout 60 "$wine" net.exe stop "$service" >/dev/null 2>&1
+    [ -z "$(field "$service" STATE)" ] || sc delete "$service" >/dev/null
   done
+  [ -n "${made_inputs:-}" ] && rm -rf "${inputs%/*}"
 }
+trap 'undo; cleanup' EXIT
 
-cpack --config "$build/CPackConfig.cmake" -G ZIP -B "$w/out" >"$w/cpack.log" 2>&1 ||
-  { cat "$w/cpack.log" && echo "FAIL: cpack -G ZIP" && exit 1; }
-zips=("$w"/out/boardstat-*-win64.zip)
-[ -f "${zips[0]}" ] && [ "${#zips[@]}" -eq 1 ] || { echo "FAIL: no single zip: ${zips[*]}" && exit 1; }
+cpack --config "$build/CPackConfig.cmake" -G ZIP -B "$tmp/out" >"$tmp/cpack.log" 2>&1 ||
+  fail "cpack -G ZIP"
+zips=("$tmp"/out/boardstat-*-win64.zip)
+[ -f "${zips[0]}" ] && [ "${#zips[@]}" -eq 1 ] || fail "no single zip: ${zips[*]}"
 top=$(basename "${zips[0]}" .zip)
 want="boardstat.exe boardstat_exporter.exe boardstat_snapshot.exe default.board README.txt"
 [ -f "$source/LICENSE" ] && want="$want LICENSE"
-python3 -m zipfile -e "${zips[0]}" "$w/unpacked" || { echo "FAIL: cannot unpack" && exit 1; }
-dir=$w/unpacked/$top
+python3 -m zipfile -e "${zips[0]}" "$tmp/unpacked" || fail "cannot unpack"
+dir=$tmp/unpacked/$top
 have=$(cd "$dir" 2>/dev/null && find . -type f | sed 's|^\./||' | sort | tr '\n' ' ')
 [ "$have" = "$(tr ' ' '\n' <<<"$want" | sort | tr '\n' ' ')" ] ||
   fail "the zip holds '$have', not '$want' under $top/"
-[ -f "$dir/README.txt" ] || { echo "FAIL: no README.txt" && exit 1; }
-grep -qv $'\r$' "$dir/README.txt" && fail "README.txt has lines without CRLF"
+! grep -qv $'\r$' "$dir/README.txt" || fail "README.txt has lines without CRLF"
 for file in $want; do
   grep -q "^$file " "$dir/README.txt" || fail "README.txt does not list $file"
 done
+ln -s "$dir/boardstat_exporter.log" "$tmp/service.log" # shown by fail
 
 port=$((20000 + RANDOM % 30000))
-metrics() { curl -sf -m 5 -o "$w/http.prom" "http://127.0.0.1:$port/metrics"; }
-exposition() { # NAME FILE: promtool takes it, LF line ends only
-  grep -q $'\r' "$2" && fail "$1: carriage returns"
-  promtool check metrics <"$2" >/dev/null 2>&1 || fail "$1: promtool rejects it"
+metrics() { curl -sf -m 5 -o "$tmp/http.prom" "http://127.0.0.1:$port/metrics"; }
+exposition() { # NAME FILE
+  [ -s "$2" ] || fail "$1: no exposition"
+  ! grep -q $'\r' "$2" || fail "$1: carriage returns"
+  promtool check metrics <"$2" >"$tmp/promtool" 2>&1 || fail "$1: promtool: $(cat "$tmp/promtool")"
+  grep -qx "boardstat_up 1" "$2" || fail "$1: no line boardstat_up 1"
 }
 # Runs COMMAND through cmd.exe from a batch file (CRLF) in the unpacked folder.
 cmd() {
-  printf '@echo off\r\n%s\r\n' "$1" >"$w/step.cmd"
-  (cd "$dir" && timeout 120 "$wine" cmd.exe /c "$("$wine" winepath.exe -w "$w/step.cmd" | tr -d '\r')")
+  printf '@echo off\r\n%s\r\n' "$1" >"$tmp/step.cmd"
+  (cd "$dir" && timeout 120 "$wine" cmd.exe /c "$("$wine" winepath.exe -w "$tmp/step.cmd" | tr -d '\r')")
 }
 # Runs COMMAND in the background as the shell reads it (no cmd.exe syntax in these) and stops it
 # with Ctrl-C once CHECK passes: status 0.
 serve() { # COMMAND CHECK...
-  local command=$1
+  local command=$1 pid
   shift
-  (cd "$dir" && eval "exec \"\$wine\" $command") >"$w/serve.log" 2>&1 &
+  (cd "$dir" && eval "exec \"\$wine\" $command") >"$tmp/serve.log" 2>&1 &
   pid=$!
-  within 60 "$@" || fail "$command: no output in 60 s: $(cat "$w/serve.log")"
+  pids+=("$pid")
+  within 60 "$@" || fail "$command: no output in 60 s"
   kill -INT "$pid"
-  if within 20 eval '! kill -0 $pid 2>/dev/null'; then
-    wait "$pid" || fail "$command: status $? after Ctrl-C"
-  else
-    fail "$command: still running 20 s after Ctrl-C"
-  fi
-  pid=
+  within 20 stopped "$pid" || fail "$command: still running 20 s after Ctrl-C"
+  wait "$pid" || fail "$command: status $? after Ctrl-C"
 }
-# net start, again while the manager still starts the prefix's own services (database locked).
-start_service() {
+# net start, again while the manager still starts the prefix's own services ("database
+# locked"), for a minute at most.
+net_start() { # SERVICE
   local out
   for _ in $(seq 30); do
-    out=$(cmd "$1" 2>&1)
+    out=$(cmd "net start $1" 2>&1)
     grep -q "started successfully" <<<"$out" && return 0
     grep -q locked <<<"$out" || break
     sleep 2
   done
-  echo "$out"
+  echo "$out" >"$tmp/net.log"
   return 1
 }
+stopped_service() { [ "$(field "$1" STATE)" = 1 ]; }
 
-ran=0
+ran=
 while IFS= read -r line; do
   command=${line//:10208/127.0.0.1:$port}
   echo "> $command"
-  ran=$((ran + 1))
+  ran+="$command"$'\n'
   case $command in
     "set "*=*)
       export "${command#set }" ;;
@@ -118,31 +111,45 @@ while IFS= read -r line; do
       exposition "$command" "$inputs/boardstat.prom" ;;
     boardstat_exporter.exe*--web.listen-address*)
       serve "$command" metrics
-      exposition "$command" "$w/http.prom" ;;
-    "sc.exe create "*)
-      service=$(awk '{print $3}' <<<"$command")
-      cmd "$command" || fail "$command: status $?" ;;
+      exposition "$command" "$tmp/http.prom" ;;
     "net start "*)
-      start_service "$command" || fail "$command did not start the service"
+      net_start "${command#net start }" || fail "$command did not start the service"
+      [ "$(field "${command#net start }" STATE)" = 4 ] || fail "$command: the service is not RUNNING"
       within 30 metrics || fail "$command: no /metrics on 127.0.0.1:$port"
-      exposition "$command" "$w/http.prom" ;;
+      exposition "$command" "$tmp/http.prom" ;;
     "net stop "*)
+      service=${command#net stop }
       cmd "$command" | grep -q "stopped successfully" || fail "$command did not stop the service"
-      metrics && fail "$command: /metrics still answers"
-      grep -q "stopped with status 0" "$dir/boardstat_exporter.log" ||
+      stopped_service "$service" || fail "$command: the service is not STOPPED"
+      [ "$(field "$service" WIN32_EXIT_CODE)" = 0 ] || fail "$command: an error: $(sc query "$service")"
+      ! metrics || fail "$command: /metrics still answers"
+      grep -q "started as the service $service .*127.0.0.1:$port\$" "$tmp/service.log" ||
+        fail "$command: no start-up line with the service's flags in boardstat_exporter.log"
+      grep -q "stopped with status 0\$" "$tmp/service.log" ||
         fail "$command: no status 0 in boardstat_exporter.log" ;;
-    "sc.exe delete "*)
-      cmd "$command" || fail "$command: status $?"
-      service= ;;
     *)
       cmd "$command" || fail "$command: status $?" ;;
   esac
   case $command in
+    "sc.exe create "*) stopped_service "$(awk '{print $3}' <<<"$command")" || fail "$command: no service" ;;
+    "sc.exe delete "*) [ -z "$(field "${command#sc.exe delete }" STATE)" ] || fail "$command left it" ;;
     *" > "*) exposition "$command" "$dir/${command##*> }" ;;
     *" -o "*) [ -s "$dir/${command##* -o }" ] || fail "$command: no ${command##* -o }" ;;
   esac
 done < <(tr -d '\r' <"$dir/README.txt" |
   grep -E '^    (boardstat(_exporter|_snapshot)?\.exe|sc\.exe|net|set|copy)( |$)' | sed 's/^    //')
-[ "$ran" -ge 10 ] || fail "only $ran commands found in README.txt"
-[ "$failures" -eq 0 ] && echo PASS
-exit $((failures > 0))
+for kind in boardstat.exe --web.listen-address "--once >" --textfile.directory "sc.exe create" \
+  "net start" "net stop" "sc.exe delete" boardstat_snapshot.exe; do
+  grep -qF -- "$kind" <<<"$ran" || fail "README.txt gives no command with $kind"
+done
+
+# A bad flag: the service ends by itself, its complaint and status in the log.
+exe=$("$wine" winepath.exe -w "$dir/boardstat_exporter.exe" | tr -d '\r')
+sc create "$bad" binPath= "\"$exe\" --web.listen-adress=127.0.0.1:$port" >/dev/null
+net_start "$bad"
+within 30 stopped_service "$bad" || fail "the service with a bad flag did not stop"
+[ "$(field "$bad" SERVICE_EXIT_CODE)" = 2 ] || fail "a bad flag: $(sc query "$bad")"
+grep -q "^boardstat_exporter: unknown flag --web.listen-adress" "$tmp/service.log" ||
+  fail "no complaint about the bad flag in boardstat_exporter.log"
+grep -q "stopped with status 2\$" "$tmp/service.log" || fail "no status 2 in boardstat_exporter.log"
+echo PASS
