@@ -4,28 +4,12 @@
 # with the enablement links and the conffile checked after each step; then the maintainer
 # scripts' calls to systemd, with and without a running systemd, in a mount namespace of their
 # own. Usage: deb_lifecycle_test.sh BUILD_DIR
-set -u
+source "$(dirname "$0")/package.sh"
 build=$(realpath "$1")
-for tool in dpkg dpkg-deb deb-systemd-helper systemctl unshare; do
-  command -v "$tool" > /dev/null ||
-    { echo "SKIP: $tool is missing (apt-get install dpkg-dev init-system-helpers systemd)"; exit 77; }
-done
-if [ "$(id -u)" -ne 0 ]; then
-  [ "${CI:-}" = true ] && { echo "FAIL: dpkg installs into a scratch root as root only"; exit 1; }
-  echo "SKIP: dpkg installs into a scratch root as root only"
-  exit 77
-fi
-w=$(mktemp -d)
-trap 'rm -rf "$w"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-timeout 100 cpack --config "$build/CPackConfig.cmake" -G DEB -B "$w/out" > "$w/cpack.log" 2>&1 ||
-  { cat "$w/cpack.log"; echo "FAIL: cpack -G DEB"; exit 1; }
-deb=$(echo "$w"/out/boardstat_*.deb)
-dpkg-deb -c "$deb" > "$w/contents"
-grep -q 'lib/systemd/system/boardstat_exporter.service$' "$w/contents" ||
-  { echo "SKIP: this build has no exporter"; exit 77; }
+need dpkg dpkg-deb deb-systemd-helper systemctl unshare
+[ "$(id -u)" -eq 0 ] || skip "dpkg installs into a scratch root as root only"
+make_package DEB "boardstat_*.deb"
+deb=$package
 
 # --- dpkg in a scratch root. The maintainer scripts run outside it with DPKG_ROOT set, which
 # deb-systemd-helper honours; the C and C++ runtimes the package depends on are not there.
@@ -133,5 +117,4 @@ postrm purge|yes|0|$helper purge $unit;$helper unmask $unit
 postrm upgrade 0.1|yes|0|
 EOF
 
-[ "$failures" -eq 0 ] && echo "$(basename "$deb"): install, upgrade, remove and purge as expected"
-[ "$failures" -eq 0 ]
+passed "$(basename "$deb"): install, upgrade, remove and purge as expected"

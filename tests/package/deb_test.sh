@@ -2,24 +2,11 @@
 # Builds the Debian package of this build with cpack and checks what the install rules do not
 # decide: control fields, owners and modes, stripped programs, lintian without an error or a
 # warning. Usage: deb_test.sh BUILD_DIR CHANGELOG
-set -u
-build=$(realpath "$1")
-changelog=$2
-for tool in dpkg-deb lintian file; do
-  command -v "$tool" > /dev/null ||
-    { echo "SKIP: $tool is missing (apt-get install dpkg-dev lintian file)"; exit 77; }
-done
-w=$(mktemp -d)
-trap 'rm -rf "$w"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-cpack --config "$build/CPackConfig.cmake" -G DEB -B "$w/out" > "$w/cpack.log" 2>&1 ||
-  { cat "$w/cpack.log"; echo "FAIL: cpack -G DEB"; exit 1; }
-debs=("$w"/out/boardstat_*.deb)
-[ "${#debs[@]}" -eq 1 ] && [ -f "${debs[0]}" ] || { echo "FAIL: no single .deb: ${debs[*]}"; exit 1; }
-deb=${debs[0]}
-field() { dpkg-deb -f "$deb" "$1"; }
+source "$(dirname "$0")/package.sh"
+build=$(realpath "$1") changelog=$2
+need dpkg-deb lintian file
+make_package DEB "boardstat_*.deb"
+field() { dpkg-deb -f "$package" "$1"; }
 
 # The version is the changelog's latest; lintian checks the other fields.
 latest=$(sed -n '1s/^boardstat (\([^)]*\)).*/\1/p' "$changelog")
@@ -28,7 +15,6 @@ latest=$(sed -n '1s/^boardstat (\([^)]*\)).*/\1/p' "$changelog")
 # Owners and modes (programs 755, everything else 644, all root's), all under usr/ but the
 # exporter's flags file, which must be a conffile, and the packaged programs stripped, with
 # dependencies where dynamically linked. What is installed is install_test.sh's to check.
-dpkg-deb -c "$deb" > "$w/contents"
 while read -r mode owner _ _ _ path; do
   case $mode:${path#./} in
     d*) want=drwxr-xr-x ;;
@@ -38,9 +24,9 @@ while read -r mode owner _ _ _ path; do
   [ "$mode" = "$want" ] && [ "$owner" = root/root ] || fail "$path: $mode $owner, not $want root/root"
   [[ ${path#./} =~ ^(usr|etc/|etc/default/|etc/default/boardstat_exporter$) || $path == ./ ]] ||
     fail "outside usr/: $path"
-done < "$w/contents"
-dpkg-deb -x "$deb" "$w/root"
-dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./conffiles > "$w/conffiles" 2> /dev/null
+done < <(dpkg-deb -c "$package")
+dpkg-deb -x "$package" "$w/root"
+dpkg-deb --ctrl-tarfile "$package" | tar -xO ./conffiles > "$w/conffiles" 2> /dev/null
 for file in "$w"/root/etc/default/*; do
   [ -e "$file" ] || continue
   grep -qx "${file#"$w/root"}" "$w/conffiles" || fail "${file#"$w/root"} is not a conffile"
@@ -54,8 +40,6 @@ for program in "$w"/root/usr/bin/*; do
 done
 
 # lintian: no error and no warning (information notes are listed, not failed).
-lintian --fail-on error,warning "$deb" > "$w/lintian" 2>&1 || fail "lintian: $(cat "$w/lintian")"
+lintian --fail-on error,warning "$package" > "$w/lintian" 2>&1 || fail "lintian: $(cat "$w/lintian")"
 grep -v '^running with root privileges' "$w/lintian"
-
-[ "$failures" -eq 0 ] && echo "$(basename "$deb"): all checks passed"
-[ "$failures" -eq 0 ]
+passed "$(basename "$package"): all checks passed"

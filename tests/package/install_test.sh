@@ -1,18 +1,13 @@
 #!/usr/bin/env bash
 # Installs the build as a packager does (DESTDIR, prefix /usr) and as a user does (--prefix),
 # then runs the installed programs from there, away from the build folder, and verifies the
-# exporter's systemd unit.
-# Usage: install_test.sh BUILD_DIR
-set -u
+# exporter's systemd unit: it names the installed program, takes its flags from the file
+# installed beside it, passes `systemd-analyze verify`, and systemd rates its exposure 4.0 or
+# better ("OK", `systemd-analyze security --offline`). Usage: install_test.sh BUILD_DIR
+source "$(dirname "$0")/package.sh"
 build=$(realpath "$1")
-w=$(mktemp -d)
-trap 'rm -rf "$w"' EXIT
 cd "$w" || exit 1
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-DESTDIR="$w/root" cmake --install "$build" --prefix /usr > install.log 2>&1 ||
-  { cat install.log; echo "FAIL: cmake --install"; exit 1; }
+install_into "$w/root"
 usr=$w/root/usr
 
 for file in bin/boardstat share/man/man1/boardstat.1.gz share/doc/boardstat/default.board \
@@ -39,37 +34,35 @@ status=$?
 [ "$status" -eq 0 ] && grep -qF 'VFG (000) of (002)' example.screen && [ ! -s stderr ] ||
   fail "the installed boardstat on default.board: status $status, $(cat stderr)"
 
-# The installed exporter, when this build has one: one collection into a textfile folder, and
-# its systemd unit naming the installed program and passing `systemd-analyze verify` (which
-# opens ExecStart and the man page of Documentation=: both pointed at the installed copies).
+# The installed exporter: one collection into a textfile folder, and its unit.
+mkdir prom
+timeout 20 "$usr/bin/boardstat_exporter" --once --textfile.directory prom > exporter.out 2>&1 ||
+  fail "boardstat_exporter --once: status $?, $(cat exporter.out)"
+grep -q '^# TYPE ' prom/boardstat.prom 2>/dev/null || fail "no metrics in prom/boardstat.prom"
 unit=$usr/lib/systemd/system/boardstat_exporter.service
-if [ -e "$usr/bin/boardstat_exporter" ]; then
-  mkdir prom
-  timeout 20 "$usr/bin/boardstat_exporter" --once --textfile.directory prom > exporter.out 2>&1 ||
-    fail "boardstat_exporter --once: status $?, $(cat exporter.out)"
-  grep -q '^# TYPE ' prom/boardstat.prom 2>/dev/null || fail "no metrics in prom/boardstat.prom"
-  grep -qx 'ExecStart=/usr/bin/boardstat_exporter $ARGS' "$unit" || fail "no unit, or ExecStart wrong"
-  if command -v systemd-analyze > /dev/null; then
-    mkdir check
-    sed "s|=/usr/bin/|=$usr/bin/|" "$unit" > check/boardstat_exporter.service
-    out=$(cd check && MANPATH="$usr/share/man" timeout 60 systemd-analyze verify \
-          boardstat_exporter.service 2>&1) && [ -z "$out" ] || fail "systemd-analyze verify: $out"
-  else
-    echo "systemd-analyze is missing: the unit is not verified"
-  fi
+grep -qx 'ExecStart=/usr/bin/boardstat_exporter $ARGS' "$unit" || fail "no unit, or ExecStart wrong"
+defaults=$(sed -n 's/^EnvironmentFile=-\{0,1\}//p' "$unit")
+[ -n "$defaults" ] && grep -q '^ARGS=' "$w/root$defaults" 2>/dev/null ||
+  fail "EnvironmentFile '$defaults' is not installed with an ARGS= line"
+if command -v systemd-analyze > /dev/null; then
+  # verify opens ExecStart and the man page of Documentation=: both the installed copies.
+  mkdir check
+  sed "s|=/usr/bin/|=$usr/bin/|" "$unit" > check/boardstat_exporter.service
+  out=$(cd check && MANPATH="$usr/share/man" timeout 60 systemd-analyze verify \
+        boardstat_exporter.service 2>&1) && [ -z "$out" ] || fail "systemd-analyze verify: $out"
+  out=$(timeout 60 systemd-analyze security --offline=true --no-pager "$unit" 2>&1)
+  exposure=$(sed -n 's/.*Overall exposure level for [^:]*: \([0-9.]*\).*/\1/p' <<< "$out")
+  [ -n "$exposure" ] && awk -v e="$exposure" 'BEGIN { exit !(e <= 4.0) }' ||
+    fail "exposure '$exposure', not 4.0 or better; $(grep '✗' <<< "$out" || echo "$out")"
 else
-  [ ! -e "$unit" ] || fail "a unit is installed without the exporter"
+  [ "${CI:-}" != true ] || fail "systemd-analyze is missing"
+  echo "systemd-analyze is missing: the unit is not verified"
 fi
 
 # Another prefix, without DESTDIR: everything under it.
-cmake --install "$build" --prefix "$w/opt" > install-opt.log 2>&1 ||
-  { cat install-opt.log; fail "cmake --install --prefix"; }
+install_into "" "$w/opt"
 printf q | timeout 10 "$w/opt/bin/boardstat" > /dev/null || fail "--prefix: boardstat does not run"
 [ -f "$w/opt/share/man/man1/boardstat.1.gz" ] || fail "--prefix: no man page under the prefix"
-if [ -e "$w/opt/bin/boardstat_exporter" ]; then
-  grep -q "^ExecStart=$w/opt/bin/boardstat_exporter " "$w/opt/lib/systemd/system/boardstat_exporter.service" ||
-    fail "--prefix: the unit does not name $w/opt/bin/boardstat_exporter"
-fi
-
-[ "$failures" -eq 0 ] && echo "installed programs: all checks passed"
-[ "$failures" -eq 0 ]
+grep -q "^ExecStart=$w/opt/bin/boardstat_exporter " "$w/opt/lib/systemd/system/boardstat_exporter.service" ||
+  fail "--prefix: the unit does not name $w/opt/bin/boardstat_exporter"
+passed "installed programs: all checks passed, the unit's exposure ${exposure:-not rated}"
