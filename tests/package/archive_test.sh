@@ -2,6 +2,7 @@
 # The .tar.gz as a user unpacks it into the build's install prefix: the exporter's unit names
 # the program where it lands there, no file names the build folder or cpack's staging folder,
 # and the licence is inside. Usage: archive_test.sh BUILD_DIR INSTALL_PREFIX SOURCE_DIR
+# shellcheck source=tests/package/package.sh
 source "$(dirname "$0")/package.sh"
 build=$(realpath "$1") prefix=$2 source=$3
 make_package TGZ "boardstat-*.tar.gz"

@@ -4,6 +4,7 @@
 # with the enablement links and the conffile checked after each step; then the maintainer
 # scripts' calls to systemd, with and without a running systemd, in a mount namespace of their
 # own. Usage: deb_lifecycle_test.sh BUILD_DIR
+# shellcheck source=tests/package/package.sh
 source "$(dirname "$0")/package.sh"
 build=$(realpath "$1")
 need dpkg dpkg-deb deb-systemd-helper systemctl unshare

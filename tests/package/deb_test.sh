@@ -2,6 +2,7 @@
 # Builds the Debian package of this build with cpack and checks what the install rules do not
 # decide: control fields, owners and modes, stripped programs, lintian without an error or a
 # warning. Usage: deb_test.sh BUILD_DIR CHANGELOG
+# shellcheck source=tests/package/package.sh
 source "$(dirname "$0")/package.sh"
 build=$(realpath "$1") changelog=$2
 need dpkg-deb lintian file
@@ -22,7 +23,7 @@ while read -r mode owner _ _ _ path; do
     *) want=-rw-r--r-- ;;
   esac
   [ "$mode" = "$want" ] && [ "$owner" = root/root ] || fail "$path: $mode $owner, not $want root/root"
-  [[ ${path#./} =~ ^(usr|etc/|etc/default/|etc/default/boardstat_exporter$) || $path == ./ ]] ||
+  [[ ${path#./} =~ ^(usr/|etc/$|etc/default/$|etc/default/boardstat_exporter$) || $path == ./ ]] ||
     fail "outside usr/: $path"
 done < <(dpkg-deb -c "$package")
 dpkg-deb -x "$package" "$w/root"

@@ -4,6 +4,7 @@
 # exporter's systemd unit: it names the installed program, takes its flags from the file
 # installed beside it, passes `systemd-analyze verify`, and systemd rates its exposure 4.0 or
 # better ("OK", `systemd-analyze security --offline`). Usage: install_test.sh BUILD_DIR
+# shellcheck source=tests/package/package.sh
 source "$(dirname "$0")/package.sh"
 build=$(realpath "$1")
 cd "$w" || exit 1

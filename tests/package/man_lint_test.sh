@@ -2,6 +2,7 @@
 # Every man page renders without a warning from either formatter man may use (nor a style note
 # from mandoc, such as a line over 80 bytes), and the version in its footer is this build's.
 # Usage: man_lint_test.sh VERSION MAN_DIR
+# shellcheck source=tests/package/package.sh
 source "$(dirname "$0")/package.sh"
 version=$1
 need mandoc groff

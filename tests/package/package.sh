@@ -19,6 +19,7 @@ passed() { [ "$failures" -eq 0 ] && echo "$*"; [ "$failures" -eq 0 ]; }  # MESSA
 make_package() {
   timeout 100 cpack --config "$build/CPackConfig.cmake" -G "$1" -B "$w/out" > "$w/cpack.log" 2>&1 ||
     { cat "$w/cpack.log"; stop "cpack -G $1"; }
+  # shellcheck disable=SC2206  # GLOB is a pattern
   local made=("$w"/out/$2)
   [ "${#made[@]}" -eq 1 ] && [ -f "${made[0]}" ] || stop "no single $2: ${made[*]}"
   package=${made[0]}
