@@ -28,17 +28,13 @@ defaults=$root/etc/default/boardstat_exporter
 state=$root/var/lib/systemd/deb-systemd-helper-enabled
 # expect STEP PROGRAM ENABLED MASKED ARGS: what is there after STEP (yes/no; the ARGS line of
 # the conffile, or "none" for no conffile).
+yes_no() { "$@" && echo yes || echo no; }
 expect() {
-  local step=$1 program=$2 enabled=$3 masked=$4 args=$5
-  [ "$([ -x "$root/usr/bin/boardstat_exporter" ] && echo yes || echo no)" = "$program" ] ||
-    fail "$step: program installed is not '$program'"
-  [ "$([ -L "$wants" ] && echo yes || echo no)" = "$enabled" ] ||
-    fail "$step: enabled is not '$enabled': $(ls -l "$wants" 2>&1)"
-  [ "$([ "$(readlink "$mask")" = /dev/null ] && echo yes || echo no)" = "$masked" ] ||
-    fail "$step: masked is not '$masked': $(ls -l "$mask" 2>&1)"
-  local found=none
-  [ -e "$defaults" ] && found=$(grep '^ARGS=' "$defaults")
-  [ "$found" = "$args" ] || fail "$step: the conffile's ARGS is '$found', not '$args'"
+  local args=none got
+  [ -e "$defaults" ] && args=$(grep '^ARGS=' "$defaults")
+  got="$(yes_no test -x "$root/usr/bin/boardstat_exporter") $(yes_no test -L "$wants")"
+  got+=" $(yes_no test "$(readlink "$mask")" = /dev/null) $args"
+  [ "$got" = "${*:2}" ] || fail "$1: program, enabled, masked, ARGS are '$got', not '${*:2}'"
 }
 
 run_dpkg -i "$deb"
