@@ -151,8 +151,8 @@ Row parse(const std::string& line) {
 }
 
 TEST(CountGroup, TotalsAndClearsFollowTheBoard) {
-  std::ifstream file(BOARDSTAT_COUNT_SEQUENCES);
-  ASSERT_TRUE(file) << BOARDSTAT_COUNT_SEQUENCES;
+  std::ifstream file(BOARDSTAT_EXPORTER_TESTS "/count_sequences.txt");
+  ASSERT_TRUE(file);
   int rows = 0;
   for (std::string line; std::getline(file, line);) {
     if (line.empty() || line[0] == '#') continue;

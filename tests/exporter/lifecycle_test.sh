@@ -6,6 +6,7 @@ exporter=$1
 # shellcheck source=tests/servers.sh
 source "$(dirname "$0")/../servers.sh"
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
+run() { "$@" & pid=$! && pids+=("$pid"); }  # COMMAND...: in the background, as $pid
 # ends PID SIGNAL: the signal, then the process's status, which must come within a second.
 ends() {
   kill -"$2" "$1"
@@ -21,9 +22,8 @@ version='[0-9][0-9.]*'
 # A textfile that cannot be written: reported once, and after 60 s the end, with status 1. It
 # runs beside the checks below.
 mkdir "$tmp/gone"
-"$exporter" --textfile.directory "$tmp/gone" --collect.probe=none 2> "$tmp/gone.err" &
-gone_pid=$!
-pids+=("$gone_pid")
+run "$exporter" --textfile.directory "$tmp/gone" --collect.probe=none 2> "$tmp/gone.err"
+gone_pid=$pid
 within 10 test -f "$tmp/gone/boardstat.prom" || fail "no textfile in $tmp/gone"
 rm -rf "$tmp/gone"
 gone_at=$(now_ms)
@@ -37,9 +37,7 @@ while IFS='|' read -r board mode line; do
   rm -rf "$tmp/text" "$tmp/err" && mkdir "$tmp/text"  # no line of the last run
   args=(--textfile.directory "$tmp/text")
   [ "$mode" = http ] && args=(--web.listen-address 127.0.0.1:0)
-  env "${env[@]}" "$exporter" "${args[@]}" --collect.probe=none > /dev/null 2> "$tmp/err" &
-  pid=$!
-  pids+=("$pid")
+  run env "${env[@]}" "$exporter" "${args[@]}" --collect.probe=none > /dev/null 2> "$tmp/err"
   within 10 grep -q '^boardstat_exporter [0-9]' "$tmp/err" || fail "$board: no start-up line"
   ends "$pid" TERM || fail "$board, $mode: status $?"
   lines=$(grep -c '^boardstat_exporter [0-9]' "$tmp/err")
@@ -60,9 +58,7 @@ TABLE
 printf 'vfg appears-after 1s\nvfg open-fails appears-after 1s\n' > "$tmp/board"
 rm -rf "$tmp/text" && mkdir "$tmp/text"
 started=$(now_ms)
-BOARDSIM_CONFIG="$tmp/board" "$exporter" --textfile.directory "$tmp/text" 2> "$tmp/err" &
-pid=$!
-pids+=("$pid")
+BOARDSIM_CONFIG="$tmp/board" run "$exporter" --textfile.directory "$tmp/text" 2> "$tmp/err"
 file="$tmp/text/boardstat.prom"
 within 10 test -f "$file" || fail "rediscovery: no textfile"
 grep -qx 'boardstat_up 0' "$file" && grep -qx 'boardstat_vfgs 0' "$file" ||
@@ -83,9 +79,7 @@ echo "rediscovery: up $took ms after the VFGs appeared"
 exporter_path=$(readlink -f "$exporter")
 for signal in TERM INT; do
   for delay in 0 0 0 0 0 0 0.001 0.002 0.005 0.01 0.02 0.05 0.1 0.2; do
-    "$exporter" --web.listen-address 127.0.0.1:0 2> /dev/null &
-    pid=$!
-    pids+=("$pid")
+    run "$exporter" --web.listen-address 127.0.0.1:0 2> /dev/null
     # SigBlk of /proc/PID/status has bit 14 (SIGTERM) set once main has blocked the signals;
     # before the exec the shell's child may block them for a moment, so the program must be
     # the exporter already.
