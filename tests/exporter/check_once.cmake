@@ -1,9 +1,5 @@
 # Runs EXPORTER --once (through EMULATOR when set) and checks its status and a few lines.
-set(command ${EXPORTER} --once)
-if(EMULATOR)
-  set(command ${EMULATOR} ${command})
-endif()
-execute_process(COMMAND ${command} OUTPUT_VARIABLE out ERROR_VARIABLE err
+execute_process(COMMAND ${EMULATOR} ${EXPORTER} --once OUTPUT_VARIABLE out ERROR_VARIABLE err
                 RESULT_VARIABLE status TIMEOUT 100)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "--once ended with ${status}: ${err}")

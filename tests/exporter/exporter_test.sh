@@ -1,31 +1,42 @@
 #!/bin/bash
 # The built exporter on the simulated board: bad command lines end with status 2; the built-in
-# board's exposition with every probe figure passes promtool; one --once collection checked
-# against its exposition and the board's access trace; textfile mode writes whole files only
-# and stops cleanly on SIGTERM.
+# board's exposition with every probe figure has every family of the README's metrics table and
+# passes promtool; one --once collection checked against its exposition and the board's access
+# trace; textfile mode writes whole files only and stops cleanly on SIGTERM.
+# Usage: exporter_test.sh EXPORTER README
 set -u
 exporter=$1
-dir=$(mktemp -d)
-pid=
-cleanup() {
-  if [ -n "$pid" ]; then kill -KILL "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; fi
-  rm -rf "$dir"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; exit 1; }
+readme=$2
+# shellcheck source=tests/servers.sh
+source "$(dirname "$0")/../servers.sh"
 
-for args in --bogus "--textfile.directory=$dir/missing" extra; do  # flags_test.cc has the rest
-  timeout 10 "$exporter" "$args" > /dev/null 2> "$dir/err"
+for args in --bogus "--textfile.directory=$tmp/missing" extra; do  # flags_test.cc has the rest
+  timeout 10 "$exporter" "$args" > /dev/null 2> "$tmp/err"
   status=$?
-  [ "$status" -eq 2 ] && grep -q '^boardstat_exporter: ' "$dir/err" || fail "$args: status $status"
+  [ "$status" -eq 2 ] && grep -q '^boardstat_exporter: ' "$tmp/err" || fail "$args: status $status"
 done
 timeout 10 "$exporter" --version | grep -qx 'boardstat_exporter [0-9][0-9.]*' || fail "--version"
 
-if promtool=$(command -v promtool); then
-  timeout 60 "$exporter" --once --collect.probe=all > "$dir/all" || fail "--once: status $?"
-  grep -q '^boardstat_probe_cc_width_seconds{vfg="0",cc="1"} 2.5e-05$' "$dir/all" ||
-    fail "no CC1 width of 25 us"
-  complaints=$(timeout 30 "$promtool" check metrics < "$dir/all" 2>&1) && [ -z "$complaints" ] ||
+# The built-in board with every probe figure: CC1's width; every family the README's table names
+# (a name, with {a,b} choices, or a pattern with * and then _suffix items of the same pattern);
+# promtool's approval.
+timeout 60 "$exporter" --once --collect.probe=all > "$tmp/all" || fail "--once: status $?"
+grep -q '^boardstat_probe_cc_width_seconds{vfg="0",cc="1"} 2.5e-05$' "$tmp/all" ||
+  fail "no CC1 width of 25 us"
+set -f
+families=0
+for name in $(awk '/^### Metrics/ { m = 1 } m && /^\|/ { t = 1; split($0, c, "|"); print c[2] }
+                   t && !/^\|/ { exit }' "$readme" | grep -o '`[^`]*`' | tr -d '`'); do
+  case $name in _*) name=$stem$name ;; *) stem=${name%\**}\* ;; esac
+  for family in $(eval "echo $name"); do
+    grep -q "^# TYPE ${family//\*/.*} " "$tmp/all" || fail "README names $family, not the exposition"
+    families=$((families + 1))
+  done
+done
+set +f
+[ "$families" -ge 20 ] || fail "only $families families in the README's metrics table"
+if command -v promtool > /dev/null; then
+  complaints=$(timeout 30 promtool check metrics < "$tmp/all" 2>&1) && [ -z "$complaints" ] ||
     fail "promtool check metrics: $complaints"
 else
   echo "promtool is missing (Debian package prometheus): the exposition is not linted"
@@ -34,7 +45,7 @@ fi
 # A VFG that cannot be opened has only boardstat_vfg_up 0; the acquired counts keep their low
 # 16 bits (X in 16-byte units); a probe figure that runs out of time is left out; no register
 # but the probe's is written.
-cat > "$dir/board" <<'BOARD'
+cat > "$tmp/board" <<'BOARD'
 vfg
 signal 1 1us 100ns
 signal 3 100ns 50ns
@@ -47,7 +58,7 @@ reg 1422 0x10002
 reg 2702 2
 reg 2714 7
 BOARD
-out=$(BOARDSIM_CONFIG="$dir/board" BOARDSIM_TRACE="$dir/trace" timeout 30 "$exporter" --once \
+out=$(BOARDSIM_CONFIG="$tmp/board" BOARDSIM_TRACE="$tmp/trace" timeout 30 "$exporter" --once \
         --collect.probe=basic) || fail "--once with a failing VFG"
 for line in 'boardstat_up 1' 'boardstat_vfgs 3' 'boardstat_vfg_up{vfg="1"} 0' \
             'boardstat_vfg_up{vfg="2"} 1' 'boardstat_acquired_frames_total{vfg="2"} 9029' \
@@ -60,24 +71,29 @@ for line in 'boardstat_up 1' 'boardstat_vfgs 3' 'boardstat_vfg_up{vfg="1"} 0' \
   grep -qxF "$line" <<< "$out" || fail "no line: $line"
 done
 grep -E 'vfg="1",|frame_rate_hertz\{vfg="2"|trigger_rate' <<< "$out" && fail "series too many"
-other=$(awk '$1 == "poke" && ($3 < 2898 || $3 > 2913)' "$dir/trace")
+other=$(awk '$1 == "poke" && ($3 < 2898 || $3 > 2913)' "$tmp/trace")
 [ -z "$other" ] || fail "writes outside the probe: $other"
 for vfg in 0 2; do
-  starts=$(grep -c "^poke $vfg 2908 1$" "$dir/trace")
+  starts=$(grep -c "^poke $vfg 2908 1$" "$tmp/trace")
   [ "$starts" -eq 3 ] || fail "VFG $vfg: $starts probe starts, not the 3 basic figures"
 done
-echo "nonsense" > "$dir/broken"
-out=$(BOARDSIM_CONFIG="$dir/broken" timeout 30 "$exporter" --once 2> /dev/null) || fail "--once, no VFG"
-grep -qxF 'boardstat_up 0' <<< "$out" && grep -qxF 'boardstat_vfgs 0' <<< "$out" ||
-  fail "no VFG: boardstat_up or boardstat_vfgs is not 0"
+# A board whose description cannot be read, and one whose only VFG does not open: served all
+# the same, boardstat_up 0.
+for board in 'nonsense|0' 'vfg open-fails|1'; do
+  echo "${board%|*}" > "$tmp/broken"
+  out=$(BOARDSIM_CONFIG="$tmp/broken" timeout 30 "$exporter" --once 2> /dev/null) || fail "--once: $board"
+  grep -qxF 'boardstat_up 0' <<< "$out" && grep -qxF "boardstat_vfgs ${board#*|}" <<< "$out" ||
+    fail "$board: not boardstat_up 0 and boardstat_vfgs ${board#*|}"
+done
 
 # Textfile mode: every read is a whole exposition, each file replaces the last, SIGTERM ends it.
-mkdir "$dir/text"
-"$exporter" --textfile.directory "$dir/text" --collect.probe=basic --collect.probe-interval=1s &
+mkdir "$tmp/text"
+"$exporter" --textfile.directory "$tmp/text" --collect.probe=basic --collect.probe-interval=1s &
 pid=$!
-file="$dir/text/boardstat.prom"
-for _ in $(seq 200); do [ -f "$file" ] && break; sleep 0.05; done
-ln "$file" "$dir/first" || fail "no $file"  # a rename replaces it, a rewrite in place does not
+pids+=($!)
+file="$tmp/text/boardstat.prom"
+within 10 test -f "$file"
+ln "$file" "$tmp/first" || fail "no $file"  # a rename replaces it, a rewrite in place does not
 reads=0
 end=$((SECONDS + 3))
 while [ "$SECONDS" -lt "$end" ]; do
@@ -87,13 +103,10 @@ while [ "$SECONDS" -lt "$end" ]; do
     fail "read $reads is cut short: $(tail -n 1 <<< "$content")"
   reads=$((reads + 1))
 done
-[ "$file" -ef "$dir/first" ] && fail "the file was written in place, not renamed over"
+[ "$file" -ef "$tmp/first" ] && fail "the file was written in place, not renamed over"
 grep -q '^boardstat_probe_frame_rate_hertz{vfg="0"} 30$' "$file" || fail "no frame rate"
 kill -TERM "$pid"
-for _ in $(seq 100); do kill -0 "$pid" 2> /dev/null || break; sleep 0.05; done
-wait "$pid"
-status=$?
-pid=
-[ "$status" -eq 0 ] || fail "SIGTERM: status $status"
-[ "$(ls -A "$dir/text")" = "boardstat.prom" ] || fail "left in the folder: $(ls -A "$dir/text")"
+within 5 stopped "$pid" || fail "SIGTERM: still running after 5 s"
+wait "$pid" || fail "SIGTERM: status $?"
+[ "$(ls -A "$tmp/text")" = "boardstat.prom" ] || fail "left in the folder: $(ls -A "$tmp/text")"
 echo "textfile: $reads whole reads"

@@ -4,14 +4,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <limits>
+#include <sstream>
+#include <string>
 #include <vector>
 
 namespace boardstat {
 namespace {
 
-constexpr uint32_t k16 = 0xFFFF;
-constexpr uint32_t k32 = 0xFFFFFFFF;
 constexpr double kNever = -1;
 constexpr double kForever = std::numeric_limits<double>::infinity();
 
@@ -32,8 +33,8 @@ struct Polls {
 
 // One sequence of readings of a group of counts and what it must give.
 struct Row {
-  const char* name;
-  uint32_t mask;
+  std::string name;
+  uint32_t mask = 0xFFFF;
   std::vector<BoardCount> counts;
   std::vector<Polls> polls;
   double clear_at = kNever;
@@ -69,14 +70,6 @@ std::vector<double> poll_times(const Row& row) {
   return times;
 }
 
-// The built-in board's acquired counts (V, Z, Y, X in 16-byte units) from the given readings.
-std::vector<BoardCount> vfg0(uint64_t v, uint64_t y, uint64_t x) {
-  return {{30, v}, {30, v}, {32400, y}, {3888000, x}};
-}
-std::vector<BoardCount> vfg2(uint64_t v, uint64_t y, uint64_t x) {
-  return {{50, v}, {50, v}, {51200, y}, {4915200, x}};
-}
-
 // A row's totals must equal what the board counted since the first reading, or since the clear;
 // the clear must be seen once, at the first poll after it; no total moves backwards but at that
 // poll.
@@ -87,6 +80,7 @@ void check(const Row& row) {
   std::vector<uint32_t> raws(row.counts.size());
   std::vector<uint64_t> before(row.counts.size());
   const std::vector<double> times = poll_times(row);
+  ASSERT_FALSE(row.counts.empty());
   ASSERT_GE(times.size(), 2u);
   double previous = -1;
   for (double t : times) {
@@ -127,78 +121,45 @@ std::vector<Polls> stops_and_runs(double seconds, unsigned seed) {
   return polls;
 }
 
-TEST(CountGroup, TotalsAndClearsFollowTheBoard) {
-  const Polls every_5ms{0, 3, 0.005, 0.001};
-  const Polls to_2s{0, 2, 0.005, 0.001};
-  const Polls after_3s{3, 4, 0.005, 0.001};
-  for (const Row& row : std::vector<Row>{
-           {"on time", k16, vfg0(100, 200, 300), {every_5ms}},
-           {"on time, X alone", k16, {{3888000, 0}}, {every_5ms}},
-           {"late 12 ms, X passes its top once or not",
-            k16,
-            vfg2(1, 2, 3),
-            {{0, 1.003, 0.005}, {1.015, 2, 0.005}, {2.0121, 3, 0.005}}},
-           {"late 60 ms, X passes its top 4 times",
-            k16,
-            vfg2(1, 65000, 60000),
-            {{0, 1, 0.005, 0.001}, {1.06, 2, 0.005}}},
-           {"stalls of 0.3 s, 1 s and 2.5 s: Y wraps too",
-            k16,
-            vfg2(9, 60000, 777),
-            {{0, 1.2, 0.005, 0.001}, {1.5, 2.5, 0.005}, {3.5, 4.5, 0.005}, {7, 8, 0.005}}},
-           {"VFG 0 stalls 1.7 s", k16, vfg0(65000, 65000, 65000), {to_2s, {3.7, 4.7, 0.005}}},
-           {"acquisition stops in a stall",
-            k16,
-            vfg2(5, 6, 7),
-            {to_2s, after_3s},
-            kNever,
-            0,
-            2.4,
-            0},
-           {"X alone triples its rate", k16, {{3888000, 0}}, {{0, 3, 0.005}}, kNever, 0, 1.5, 3},
-           {"lines pass their top in a 20 ms gap",
-            k16,
-            {{32400, 32536}},
-            {{0, 1, 0.005}, {1.02, 2, 0.005}}},
-           {"stood still near the top, then starts",
-            k16,
-            vfg0(1000, 65500, 65530),
-            {every_5ms},
-            kNever,
-            1.0001},
-           {"idle", k16, vfg0(0, 0, 0), {every_5ms}},
-           {"cleared before a stall", k16, vfg0(40000, 50000, 60000), {to_2s, after_3s}, 1.5025},
-           {"cleared in a stall", k16, vfg2(40000, 50000, 60000), {to_2s, after_3s}, 2.6},
-           {"cleared in a stall, stalls after",
-            k16,
-            vfg2(40000, 50000, 60000),
-            {to_2s, {3, 3.3, 0.005}, {3.9, 4.2, 0.005}, {4.9, 6, 0.005}},
-            2.6},
-           {"stopped again and again", k16, vfg0(1, 2, 3), stops_and_runs(60, 1)},
-           {"stopped again and again, cleared", k16, vfg2(1, 2, 3), stops_and_runs(60, 2), 31},
-           {"cleared after a stall", k16, vfg2(40000, 50000, 60000), {to_2s, after_3s}, 3.5025},
-           {"cleared just after a stall", k16, vfg0(100, 100, 100), {to_2s, after_3s}, 3.0001},
-           {"cleared in the first second", k16, vfg0(40000, 50000, 60000), {every_5ms}, 0.5},
-           {"cleared between the first two readings",
-            k16,
-            vfg0(40000, 50000, 1000),
-            {every_5ms},
-            0.002},
-           {"cleared when X reads above its last", k16, vfg0(100, 100, 44000), {every_5ms}, 1.0025},
-           {"cleared, only Z counts", k16, {{0, 0}, {30, 40000}, {0, 0}, {0, 0}}, {every_5ms}, 2.5},
-           {"cleared 500 below the top", k16, {{30, 64500}}, {every_5ms}, 2.5},
-           {"cleared near the tops, between the first two readings",
-            k16,
-            vfg0(20000, 65400, 65300),
-            {every_5ms},
-            0.0031},
-           {"32-bit count passes its top", k32, {{243000, k32 - 300000}}, {{0, 5, 1, 0.1}}},
-           {"32-bit count, a 20 s stall", k32, {{243000, 0}}, {{0, 3, 1}, {23, 26, 1}}},
-           {"32-bit count cleared", k32, {{31, 3000000000u}}, {{0, 5, 1, 0.1}}, 3.2},
-           {"32-bit count cleared in its first second", k32, {{31, 5000}}, {{0, 5, 1, 0.1}}, 0.5},
-       }) {
-    check(row);
+// A line of count_sequences.txt: NAME | COUNTS | POLLS | MORE, as its head tells.
+Row parse(const std::string& line) {
+  std::vector<std::string> fields;
+  std::istringstream in(line);
+  for (std::string field; std::getline(in, field, '|');) fields.push_back(field);
+  fields.resize(4);
+  Row row;
+  row.name = fields[0];
+  std::istringstream counts(fields[1]), more(fields[3]);
+  char slash;
+  for (BoardCount c; counts >> c.rate >> slash >> c.start;) row.counts.push_back(c);
+  std::replace(fields[2].begin(), fields[2].end(), ',', ' ');
+  std::istringstream polls(fields[2]);
+  std::string word;
+  double seconds;
+  unsigned seed;
+  if (fields[2].find("stops") != std::string::npos && polls >> word >> seconds >> seed) {
+    row.polls = stops_and_runs(seconds, seed);
   }
+  for (Polls p; polls >> p.from >> p.to >> p.every >> p.jitter;) row.polls.push_back(p);
+  while (more >> word) {
+    if (word == "clear") more >> row.clear_at;
+    if (word == "still") more >> row.runs_from;
+    if (word == "speed") more >> row.speed_from >> row.speed;
+    if (word == "bits" && more >> word) row.mask = word == "32" ? 0xFFFFFFFF : 0xFFFF;
+  }
+  return row;
+}
+
+TEST(CountGroup, TotalsAndClearsFollowTheBoard) {
+  std::ifstream file(BOARDSTAT_EXPORTER_TESTS "/count_sequences.txt");
+  ASSERT_TRUE(file);
+  int rows = 0;
+  for (std::string line; std::getline(file, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    check(parse(line));
+    ++rows;
+  }
+  EXPECT_GT(rows, 0);
 }
 
 }  // namespace
