@@ -3,11 +3,13 @@
 
     probe_replay_test.py CONSOLE SNAPSHOT SOURCE_DIR
 
-For each board (the committed probe_*.board files, then generated ones): the snapshot's counts
+For each board (the committed probe_*.board files, the built-in board with window selectors
+left set on its last VFG, then generated ones): the snapshot's counts
 of the 26 SystemProbe measurements on the original, read from its access trace, must come back
 in the console's SystemProbe panel on the snapshot: every interval's count the same, every rate
-window's within one count, the same ones Unknown. A snapshot of the snapshot must be the same
-file.
+window's within one count, the same ones Unknown, on every VFG. A snapshot of the snapshot must
+be the same file. The snapshot may write only window selectors (put back as the board had them)
+and the rate probe.
 
 Generated boards are camera-like, at odd rates and phases, with signals left out at random:
 SNAPSHOT_BOARDS of them (default 3) from SNAPSHOT_SEED (default: a new seed, printed).
@@ -21,14 +23,16 @@ import tempfile
 
 CONSOLE, SNAPSHOT, SOURCE = sys.argv[1:4]
 TESTDATA = os.path.join(SOURCE, "tests", "snapshot", "testdata")
-POKE = re.compile(r"^poke 0 (\d+) (\d+)$")
-COUNT = re.compile(r"^peek 0 2912 -> (\d+)$")
+POKE = re.compile(r"^poke (\d+) (\d+) (\d+)$")
+COUNT = re.compile(r"^peek (\d+) 2912 -> (\d+)$")
 MODE, START = 2906, 2908
 SETUP = (2898, 2899, 2900, 2901, 2902, 2903, 2913, MODE)
+SELECTORS = (2819, 2878, 2879, 2880)
 
 
 def traced(work, command, stdin=""):
-    """Runs COMMAND with an access trace; returns (status, [(setup, count or None)])."""
+    """Runs COMMAND with an access trace; returns (status, {VFG: [(setup, count or None)]},
+    [(VFG, register, value) written])."""
     fifo = os.path.join(work, "trace")
     kept = os.path.join(work, "trace.txt")
     if os.path.exists(fifo):
@@ -46,18 +50,20 @@ def traced(work, command, stdin=""):
         except subprocess.TimeoutExpired:
             reader.kill()
             reader.wait()
-    measurements, registers = [], {}
+    measurements, registers, pokes = {}, {}, []
     with open(kept) as lines:
         for line in lines:
             poke = POKE.match(line)
             if poke:
-                register, value = int(poke[1]), int(poke[2])
-                registers[register] = value
+                vfg, register, value = map(int, poke.groups())
+                pokes.append((vfg, register, value))
+                registers[vfg, register] = value
                 if register == START:
-                    measurements.append([tuple(registers.get(r) for r in SETUP), None])
-            elif (count := COUNT.match(line)) and measurements:
-                measurements[-1][1] = int(count[1])
-    return run.returncode, [tuple(m) for m in measurements]
+                    setup = tuple(registers.get((vfg, r)) for r in SETUP)
+                    measurements.setdefault(vfg, []).append([setup, None])
+            elif (count := COUNT.match(line)) and measurements.get(int(count[1])):
+                measurements[int(count[1])][-1][1] = int(count[2])
+    return run.returncode, {vfg: [tuple(m) for m in ms] for vfg, ms in measurements.items()}, pokes
 
 
 def allowed(rate_count):
@@ -70,7 +76,7 @@ def allowed(rate_count):
 
 
 def differences(original, replay):
-    """What the replay's counts get wrong, as text lines."""
+    """What the replay's counts on one VFG get wrong, as text lines."""
     if len(original) != 26 or len(replay) != 26:
         return [f"{len(original)} and {len(replay)} measurements, not 26 each"]
     wrong = []
@@ -151,14 +157,29 @@ def check(work, name, board):
         out.write(board)
     first, second = os.path.join(work, "first.board"), os.path.join(work, "second.board")
     os.environ["BOARDSIM_CONFIG"] = env_board
-    status, original = traced(work, [SNAPSHOT, "--probe", "-o", first])
+    status, original, pokes = traced(work, [SNAPSHOT, "--probe", "-o", first])
     if status != 0:
         return [f"snapshot of the original: exit {status}"]
+    wrong = [f"wrote {p}" for p in pokes if p[1] not in SELECTORS and not 2898 <= p[1] <= 2913]
+    wrong += [f"left a temporary file {f}" for f in os.listdir(work) if "tmp" in f]
+    found = {}  # the selectors' values as the board has them, by VFG
+    for line in board.splitlines():
+        words = line.split("#")[0].split()
+        if words[:1] == ["vfg"]:
+            found[len(found)] = {}
+        elif words[:1] == ["reg"] and int(words[1], 0) in SELECTORS:
+            found[len(found) - 1][int(words[1], 0)] = int(words[2], 0)
+    last = {(vfg, register): value for vfg, register, value in pokes if register in SELECTORS}
+    wrong += [f"VFG {vfg}: selector {register} left at {value}, not {found[vfg].get(register, 0)}"
+              for (vfg, register), value in last.items() if value != found[vfg].get(register, 0)]
     os.environ["BOARDSIM_CONFIG"] = first
-    status, replay = traced(work, [CONSOLE], stdin="oq")
-    wrong = [f"console on the snapshot: exit {status}"] if status != 0 else []
-    wrong += differences(original, replay)
-    status, _ = traced(work, [SNAPSHOT, "--probe", "-o", second])
+    status, replay, _ = traced(work, [CONSOLE], stdin="o" + "+" * (len(found) - 1) + "q")
+    wrong += [f"console on the snapshot: exit {status}"] if status != 0 else []
+    if sorted(original) != sorted(replay):
+        wrong.append(f"measured on VFGs {sorted(original)}, replayed on {sorted(replay)}")
+    for vfg in sorted(original.keys() & replay.keys()):
+        wrong += [f"VFG {vfg}: {line}" for line in differences(original[vfg], replay[vfg])]
+    status, _, _ = traced(work, [SNAPSHOT, "--probe", "-o", second])
     with open(first) as a, open(second) as b:
         if status != 0 or a.read() != b.read():
             diff = subprocess.run(["diff", first, second], capture_output=True, text=True)
@@ -170,6 +191,9 @@ def main():
     os.environ["SOURCE_DATE_EPOCH"] = "0"
     boards = [(name, open(os.path.join(TESTDATA, name)).read())
               for name in sorted(os.listdir(TESTDATA)) if name.startswith("probe_")]
+    with open(os.path.join(SOURCE, "sim", "default.board")) as default:
+        boards.append(("the built-in board, window selectors set on its last VFG",
+                       default.read() + "reg 2880 3\nreg 2879 5\nreg 2878 7\nreg 2819 9\n"))
     seed = int(os.environ.get("SNAPSHOT_SEED") or random.SystemRandom().randrange(2**32))
     rng = random.Random(seed)
     count = int(os.environ.get("SNAPSHOT_BOARDS", "3"))
