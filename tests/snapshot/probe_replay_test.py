@@ -30,39 +30,27 @@ SETUP = (2898, 2899, 2900, 2901, 2902, 2903, 2913, MODE)
 SELECTORS = (2819, 2878, 2879, 2880)
 
 
-def traced(work, command, stdin=""):
-    """Runs COMMAND with an access trace; returns (status, {VFG: [(setup, count or None)]},
-    [(VFG, register, value) written])."""
-    fifo = os.path.join(work, "trace")
-    kept = os.path.join(work, "trace.txt")
-    if os.path.exists(fifo):
-        os.remove(fifo)
-    os.mkfifo(fifo)
+def traced(command, config, stdin=""):
+    """Runs COMMAND on the board CONFIG with an access trace; returns (status,
+    {VFG: [(setup, count or None)]}, [(VFG, register, value) written])."""
     # grep drops the probe's busy polls as they come, which run to millions of lines.
-    reader = subprocess.Popen(["sh", "-c", f"grep -v ' 2911 -> 1$' < '{fifo}' > '{kept}'"])
-    env = dict(os.environ, BOARDSIM_TRACE=fifo)
-    try:
-        run = subprocess.run(command, input=stdin.encode(), env=env, capture_output=True,
-                             timeout=240, check=False)
-    finally:
-        try:
-            reader.wait(timeout=30)
-        except subprocess.TimeoutExpired:
-            reader.kill()
-            reader.wait()
+    pipeline = 'BOARDSIM_TRACE=/dev/stderr timeout 240 "$@" 2>&1 >/dev/null | ' \
+        "grep -v ' 2911 -> 1$'; exit ${PIPESTATUS[0]}"
+    run = subprocess.run(["bash", "-c", pipeline, "traced", *command],
+                         input=stdin, env=dict(os.environ, BOARDSIM_CONFIG=config),
+                         capture_output=True, text=True, timeout=300, check=False)
     measurements, registers, pokes = {}, {}, []
-    with open(kept) as lines:
-        for line in lines:
-            poke = POKE.match(line)
-            if poke:
-                vfg, register, value = map(int, poke.groups())
-                pokes.append((vfg, register, value))
-                registers[vfg, register] = value
-                if register == START:
-                    setup = tuple(registers.get((vfg, r)) for r in SETUP)
-                    measurements.setdefault(vfg, []).append([setup, None])
-            elif (count := COUNT.match(line)) and measurements.get(int(count[1])):
-                measurements[int(count[1])][-1][1] = int(count[2])
+    for line in run.stdout.splitlines():
+        poke = POKE.match(line)
+        if poke:
+            vfg, register, value = map(int, poke.groups())
+            pokes.append((vfg, register, value))
+            registers[vfg, register] = value
+            if register == START:
+                setup = tuple(registers.get((vfg, r)) for r in SETUP)
+                measurements.setdefault(vfg, []).append([setup, None])
+        elif (count := COUNT.match(line)) and measurements.get(int(count[1])):
+            measurements[int(count[1])][-1][1] = int(count[2])
     return run.returncode, {vfg: [tuple(m) for m in ms] for vfg, ms in measurements.items()}, pokes
 
 
@@ -150,40 +138,36 @@ def generated_board(rng):
     return "\n".join(lines) + "\n"
 
 
-def check(work, name, board):
+def check(work, board):
     """The failures of one board, as text lines."""
-    env_board = os.path.join(work, "original.board")
-    with open(env_board, "w") as out:
+    files = [os.path.join(work, f"{name}.board") for name in ("original", "first", "second")]
+    with open(files[0], "w") as out:
         out.write(board)
-    first, second = os.path.join(work, "first.board"), os.path.join(work, "second.board")
-    os.environ["BOARDSIM_CONFIG"] = env_board
-    status, original, pokes = traced(work, [SNAPSHOT, "--probe", "-o", first])
+    status, original, pokes = traced([SNAPSHOT, "--probe", "-o", files[1]], files[0])
     if status != 0:
         return [f"snapshot of the original: exit {status}"]
     wrong = [f"wrote {p}" for p in pokes if p[1] not in SELECTORS and not 2898 <= p[1] <= 2913]
     wrong += [f"left a temporary file {f}" for f in os.listdir(work) if "tmp" in f]
-    found = {}  # the selectors' values as the board has them, by VFG
-    for line in board.splitlines():
-        words = line.split("#")[0].split()
+    described = [{}]  # the registers as the board describes them, by VFG from 1
+    for words in (line.split("#")[0].split() for line in board.splitlines()):
         if words[:1] == ["vfg"]:
-            found[len(found)] = {}
-        elif words[:1] == ["reg"] and int(words[1], 0) in SELECTORS:
-            found[len(found) - 1][int(words[1], 0)] = int(words[2], 0)
+            described.append({})
+        elif words[:1] == ["reg"]:
+            described[-1][int(words[1], 0)] = int(words[2], 0)
     last = {(vfg, register): value for vfg, register, value in pokes if register in SELECTORS}
-    wrong += [f"VFG {vfg}: selector {register} left at {value}, not {found[vfg].get(register, 0)}"
-              for (vfg, register), value in last.items() if value != found[vfg].get(register, 0)]
-    os.environ["BOARDSIM_CONFIG"] = first
-    status, replay, _ = traced(work, [CONSOLE], stdin="o" + "+" * (len(found) - 1) + "q")
+    wrong += [f"VFG {vfg}: selector {register} left at {value}, not as described"
+              for (vfg, register), value in last.items()
+              if value != described[vfg + 1].get(register, 0)]
+    keys = "o" + "+" * (len(described) - 2) + "q"  # the SystemProbe panel of every VFG
+    status, replay, _ = traced([CONSOLE], files[1], stdin=keys)
     wrong += [f"console on the snapshot: exit {status}"] if status != 0 else []
-    if sorted(original) != sorted(replay):
-        wrong.append(f"measured on VFGs {sorted(original)}, replayed on {sorted(replay)}")
-    for vfg in sorted(original.keys() & replay.keys()):
-        wrong += [f"VFG {vfg}: {line}" for line in differences(original[vfg], replay[vfg])]
-    status, _, _ = traced(work, [SNAPSHOT, "--probe", "-o", second])
-    with open(first) as a, open(second) as b:
-        if status != 0 or a.read() != b.read():
-            diff = subprocess.run(["diff", first, second], capture_output=True, text=True)
-            wrong.append("the snapshot of the snapshot differs:\n" + diff.stdout)
+    for vfg in sorted(original.keys() | replay.keys()):
+        wrong += [f"VFG {vfg}: {line}"
+                  for line in differences(original.get(vfg, []), replay.get(vfg, []))]
+    status, _, _ = traced([SNAPSHOT, "--probe", "-o", files[2]], files[1])
+    diff = subprocess.run(["diff", files[1], files[2]], capture_output=True, text=True)
+    if status != 0 or diff.returncode != 0:
+        wrong.append(f"the snapshot of the snapshot differs (exit {status}):\n" + diff.stdout)
     return wrong
 
 
@@ -203,7 +187,7 @@ def main():
     failures = 0
     with tempfile.TemporaryDirectory() as work:
         for name, board in boards:
-            wrong = check(work, name, board)
+            wrong = check(work, board)
             if wrong:
                 failures += 1
                 print(f"FAIL {name}:\n  " + "\n  ".join(wrong) + "\n--- board:\n" + board)
