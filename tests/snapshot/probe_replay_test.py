@@ -110,18 +110,17 @@ def generated_board(rng):
             before = rng.randrange(1, min(frame // 100_000, 20_000))
             lines.append(signal(47, frame, rng.randrange(1, min(before, 500) + 1) * 100_000,
                                 frame_phase - before * 100_000))
-    for number, shortest, longest in ((48, 50 * 10**6, 5 * 10**9), (49, 50 * 10**6, 5 * 10**9),
-                                      (50, 50 * 10**6, 5 * 10**9), (15, 10**8, 5 * 10**9)):
+    # Signals whose width is measured (whole counts of the reference), then rates only.
+    for number, shortest, longest, wide in (
+            (48, 50 * 10**6, 5 * 10**9, 1), (49, 50 * 10**6, 5 * 10**9, 1),
+            (50, 50 * 10**6, 5 * 10**9, 1), (15, 10**8, 5 * 10**9, 1), (8, 10**8, 5 * 10**10, 0),
+            (9, 10**6, 10**9, 0), (10, 10**6, 10**9, 0), (16, 20_000, 2 * 10**6, 0),
+            (17, 10**6, 10**9, 0)):
         if present(0.7):
             period = rng.randrange(shortest, longest)
-            width = rng.randrange(1, period // 200_000) * 100_000
-            lines.append(signal(number, period, width, rng.randrange(period)))
-    for number, shortest, longest in ((8, 10**8, 5 * 10**10), (9, 10**6, 10**9),
-                                      (10, 10**6, 10**9), (16, 20_000, 2 * 10**6),
-                                      (17, 10**6, 10**9)):
-        if present(0.7):
-            period = rng.randrange(shortest, longest)
-            lines.append(signal(number, period, rng.randrange(1, period), rng.randrange(period)))
+            high = rng.randrange(1, period // 200_000) * 100_000 if wide else \
+                rng.randrange(1, period)
+            lines.append(signal(number, period, high, rng.randrange(period)))
     return "\n".join(lines) + "\n"
 
 
