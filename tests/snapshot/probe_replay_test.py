@@ -1,19 +1,18 @@
 #!/usr/bin/env python3
-"""--probe snapshots replay their SystemProbe figures.
-
-    probe_replay_test.py CONSOLE SNAPSHOT SOURCE_DIR
-
-For each board (the committed probe_*.board files, the built-in board with window selectors
-left set on its last VFG, then generated ones): the snapshot's counts
-of the 26 SystemProbe measurements on the original, read from its access trace, must come back
-in the console's SystemProbe panel on the snapshot: every interval's count the same, every rate
-window's within one count, the same ones Unknown, on every VFG. A snapshot of the snapshot must
-be the same file. The snapshot may write only window selectors (put back as the board had them)
-and the rate probe.
-
-Generated boards are camera-like, at odd rates and phases, with signals left out at random:
-SNAPSHOT_BOARDS of them (default 3) from SNAPSHOT_SEED (default: a new seed, printed).
-"""
+# --probe snapshots replay their SystemProbe figures.
+#
+#     probe_replay_test.py CONSOLE SNAPSHOT SOURCE_DIR
+#
+# For each board (the committed probe_*.board files, the built-in board with window selectors
+# left set on its last VFG, then generated ones): the snapshot's counts of the 26 SystemProbe
+# measurements on the original, read from its access trace, must come back in the console's
+# SystemProbe panel on the snapshot: every interval's count the same, every rate window's within
+# one count, the same ones Unknown, on every VFG. A snapshot of the snapshot must be the same
+# file. The snapshot may write only window selectors (put back as the board had them) and the
+# rate probe.
+#
+# Generated boards are camera-like, at odd rates and phases, with signals left out at random:
+# SNAPSHOT_BOARDS of them (default 3) from SNAPSHOT_SEED (default: a new seed, printed).
 import os
 import random
 import re
