@@ -160,9 +160,9 @@ def main():
     os.environ["SOURCE_DATE_EPOCH"] = "0"
     boards = [(name, open(os.path.join(TESTDATA, name)).read())
               for name in sorted(os.listdir(TESTDATA)) if name.startswith("probe_")]
-    with open(os.path.join(SOURCE, "sim", "default.board")) as default:
-        boards.append(("the built-in board, window selectors set on its last VFG",
-                       default.read() + "reg 2880 3\nreg 2879 5\nreg 2878 7\nreg 2819 9\n"))
+    boards.append(("the built-in board, window selectors set on its last VFG",
+                   open(os.path.join(SOURCE, "sim", "default.board")).read() +
+                   "reg 2880 3\nreg 2879 5\nreg 2878 7\nreg 2819 9\n"))
     seed = int(os.environ.get("SNAPSHOT_SEED") or random.SystemRandom().randrange(2**32))
     rng = random.Random(seed)
     count = int(os.environ.get("SNAPSHOT_BOARDS", "3"))
