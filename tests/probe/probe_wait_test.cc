@@ -18,12 +18,6 @@ uint32_t scripted_clock() {
 }  // namespace
 
 extern "C" {
-int32_t LmSysBrdFind(uint32_t, uint32_t, LmBrdEntry*) {
-  return 1;
-}
-int32_t LmBrdOpen(LmBrdEntry*, KvHandle*, uint32_t) {
-  return 1;
-}
 int32_t KvRegPoke(KvHandle, uint32_t, uint32_t) {
   return 0;
 }

@@ -50,13 +50,11 @@ TEST(FloorSum, MatchesTheSumItNames) {
 TEST(Measurement, MatchesABruteForceCountOnRandomSignals) {
   struct Sig {
     int64_t period = 0, high = 0, phase = 0;  // period 0: not described
+    int64_t in(int64_t x) const { return ((x - phase) % period + period) % period; }
     bool edge(uint32_t selector, int64_t x) const {
-      const int64_t at = phase + (selector == 1 ? high : 0);
-      return period != 0 && selector <= 1 && ((x - at) % period + period) % period == 0;
+      return period != 0 && selector <= 1 && in(x) == (selector == 1 ? high : 0);
     }
-    bool high_at(int64_t x) const {
-      return period != 0 && ((x - phase) % period + period) % period < high;
-    }
+    bool high_at(int64_t x) const { return period != 0 && in(x) < high; }
   };
   std::mt19937_64 rng(4);
   const auto any = [&](uint64_t n) { return static_cast<uint32_t>(rng() % n); };

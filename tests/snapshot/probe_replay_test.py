@@ -1,17 +1,18 @@
 #!/usr/bin/env python3
-"""--probe snapshots replay their SystemProbe figures.
-
-    probe_replay_test.py CONSOLE SNAPSHOT SOURCE_DIR
-
-For each board (the committed probe_*.board files, then generated ones): the snapshot's counts
-of the 26 SystemProbe measurements on the original, read from its access trace, must come back
-in the console's SystemProbe panel on the snapshot: every interval's count the same, every rate
-window's within one count, the same ones Unknown. A snapshot of the snapshot must be the same
-file.
-
-Generated boards are camera-like, at odd rates and phases, with signals left out at random:
-SNAPSHOT_BOARDS of them (default 3) from SNAPSHOT_SEED (default: a new seed, printed).
-"""
+# --probe snapshots replay their SystemProbe figures.
+#
+#     probe_replay_test.py CONSOLE SNAPSHOT SOURCE_DIR
+#
+# For each board (the committed probe_*.board files, the built-in board with window selectors
+# left set on its last VFG, then generated ones): the snapshot's counts of the 26 SystemProbe
+# measurements on the original, read from its access trace, must come back in the console's
+# SystemProbe panel on the snapshot: every interval's count the same, every rate window's within
+# one count, the same ones Unknown, on every VFG. A snapshot of the snapshot must be the same
+# file. The snapshot may write only window selectors (put back as the board had them) and the
+# rate probe.
+#
+# Generated boards are camera-like, at odd rates and phases, with signals left out at random:
+# SNAPSHOT_BOARDS of them (default 3) from SNAPSHOT_SEED (default: a new seed, printed).
 import os
 import random
 import re
@@ -21,76 +22,55 @@ import tempfile
 
 CONSOLE, SNAPSHOT, SOURCE = sys.argv[1:4]
 TESTDATA = os.path.join(SOURCE, "tests", "snapshot", "testdata")
-POKE = re.compile(r"^poke 0 (\d+) (\d+)$")
-COUNT = re.compile(r"^peek 0 2912 -> (\d+)$")
+POKE = re.compile(r"^poke (\d+) (\d+) (\d+)$")
+COUNT = re.compile(r"^peek (\d+) 2912 -> (\d+)$")
 MODE, START = 2906, 2908
 SETUP = (2898, 2899, 2900, 2901, 2902, 2903, 2913, MODE)
+SELECTORS = (2819, 2878, 2879, 2880)
 
 
-def traced(work, command, stdin=""):
-    """Runs COMMAND with an access trace; returns (status, [(setup, count or None)])."""
-    fifo = os.path.join(work, "trace")
-    kept = os.path.join(work, "trace.txt")
-    if os.path.exists(fifo):
-        os.remove(fifo)
-    os.mkfifo(fifo)
+def traced(command, config, stdin=""):
+    """Runs COMMAND on the board CONFIG with an access trace; returns (status,
+    {VFG: [(setup, count or None)]}, [(VFG, register, value) written])."""
     # grep drops the probe's busy polls as they come, which run to millions of lines.
-    reader = subprocess.Popen(["sh", "-c", f"grep -v ' 2911 -> 1$' < '{fifo}' > '{kept}'"])
-    env = dict(os.environ, BOARDSIM_TRACE=fifo)
-    try:
-        run = subprocess.run(command, input=stdin.encode(), env=env, capture_output=True,
-                             timeout=240, check=False)
-    finally:
-        try:
-            reader.wait(timeout=30)
-        except subprocess.TimeoutExpired:
-            reader.kill()
-            reader.wait()
-    measurements, registers = [], {}
-    with open(kept) as lines:
-        for line in lines:
-            poke = POKE.match(line)
-            if poke:
-                register, value = int(poke[1]), int(poke[2])
-                registers[register] = value
-                if register == START:
-                    measurements.append([tuple(registers.get(r) for r in SETUP), None])
-            elif (count := COUNT.match(line)) and measurements:
-                measurements[-1][1] = int(count[1])
-    return run.returncode, [tuple(m) for m in measurements]
-
-
-def allowed(rate_count):
-    """How far a replay's count may lie from the original's: intervals exactly, a rate window
-    one count; above 316000 counts in a window, periods of whole picoseconds step by about
-    count^2 / 10^11 counts."""
-    if rate_count is None:
-        return 0
-    return 1 if rate_count <= 316_000 else 1 + -(-rate_count**2 // 10**11)
+    pipeline = 'BOARDSIM_TRACE=/dev/stderr timeout 240 "$@" 2>&1 >/dev/null | ' \
+        "grep -v ' 2911 -> 1$'; exit ${PIPESTATUS[0]}"
+    run = subprocess.run(["bash", "-c", pipeline, "traced", *command],
+                         input=stdin, env=dict(os.environ, BOARDSIM_CONFIG=config),
+                         capture_output=True, text=True, timeout=300, check=False)
+    measurements, registers, pokes = {}, {}, []
+    for line in run.stdout.splitlines():
+        poke = POKE.match(line)
+        if poke:
+            vfg, register, value = map(int, poke.groups())
+            pokes.append((vfg, register, value))
+            registers[vfg, register] = value
+            if register == START:
+                setup = tuple(registers.get((vfg, r)) for r in SETUP)
+                measurements.setdefault(vfg, []).append([setup, None])
+        elif (count := COUNT.match(line)) and measurements.get(int(count[1])):
+            measurements[int(count[1])][-1][1] = int(count[2])
+    return run.returncode, {vfg: [tuple(m) for m in ms] for vfg, ms in measurements.items()}, pokes
 
 
 def differences(original, replay):
-    """What the replay's counts get wrong, as text lines."""
+    """What the replay's counts on one VFG get wrong, as text lines."""
     if len(original) != 26 or len(replay) != 26:
         return [f"{len(original)} and {len(replay)} measurements, not 26 each"]
     wrong = []
     for i, ((setup, a), (setup_b, b)) in enumerate(zip(original, replay)):
+        # Intervals exactly, a rate window (mode 1) within one count; above 316000 counts in a
+        # window, periods of whole picoseconds step by about count^2 / 10^11 counts.
+        slack = 0 if setup[-1] != 1 or a is None else 1 if a <= 316_000 else 1 + -(-a**2 // 10**11)
         if setup != setup_b:
             wrong.append(f"measurement {i + 1}: set up {setup_b}, not {setup}")
-        elif a is None or b is None:
-            if a != b:
-                wrong.append(f"measurement {i + 1}: {b} for {a}")
-        elif abs(a - b) > allowed(a if setup[-1] == 1 else None):
+        elif a != b and (None in (a, b) or abs(a - b) > slack):
             wrong.append(f"measurement {i + 1} {setup}: {b} for {a}")
     return wrong
 
 
-def ps(value):
-    return f"{value}ps"
-
-
 def signal(number, period, high, phase):
-    return f"signal {number} {ps(period)} {ps(high)} {ps(phase % period)}"
+    return f"signal {number} {period}ps {high}ps {phase % period}ps"
 
 
 def generated_board(rng):
@@ -129,40 +109,49 @@ def generated_board(rng):
             before = rng.randrange(1, min(frame // 100_000, 20_000))
             lines.append(signal(47, frame, rng.randrange(1, min(before, 500) + 1) * 100_000,
                                 frame_phase - before * 100_000))
-    for number, shortest, longest in ((48, 50 * 10**6, 5 * 10**9), (49, 50 * 10**6, 5 * 10**9),
-                                      (50, 50 * 10**6, 5 * 10**9), (15, 10**8, 5 * 10**9)):
+    # Signals whose width is measured (whole counts of the reference), then rates only.
+    for number, shortest, longest, wide in (
+            (48, 50 * 10**6, 5 * 10**9, 1), (49, 50 * 10**6, 5 * 10**9, 1),
+            (50, 50 * 10**6, 5 * 10**9, 1), (15, 10**8, 5 * 10**9, 1), (8, 10**8, 5 * 10**10, 0),
+            (9, 10**6, 10**9, 0), (10, 10**6, 10**9, 0), (16, 20_000, 2 * 10**6, 0),
+            (17, 10**6, 10**9, 0)):
         if present(0.7):
             period = rng.randrange(shortest, longest)
-            width = rng.randrange(1, period // 200_000) * 100_000
-            lines.append(signal(number, period, width, rng.randrange(period)))
-    for number, shortest, longest in ((8, 10**8, 5 * 10**10), (9, 10**6, 10**9),
-                                      (10, 10**6, 10**9), (16, 20_000, 2 * 10**6),
-                                      (17, 10**6, 10**9)):
-        if present(0.7):
-            period = rng.randrange(shortest, longest)
-            lines.append(signal(number, period, rng.randrange(1, period), rng.randrange(period)))
+            high = rng.randrange(1, period // 200_000) * 100_000 if wide else \
+                rng.randrange(1, period)
+            lines.append(signal(number, period, high, rng.randrange(period)))
     return "\n".join(lines) + "\n"
 
 
-def check(work, name, board):
+def check(work, board):
     """The failures of one board, as text lines."""
-    env_board = os.path.join(work, "original.board")
-    with open(env_board, "w") as out:
+    files = [os.path.join(work, f"{name}.board") for name in ("original", "first", "second")]
+    with open(files[0], "w") as out:
         out.write(board)
-    first, second = os.path.join(work, "first.board"), os.path.join(work, "second.board")
-    os.environ["BOARDSIM_CONFIG"] = env_board
-    status, original = traced(work, [SNAPSHOT, "--probe", "-o", first])
+    status, original, pokes = traced([SNAPSHOT, "--probe", "-o", files[1]], files[0])
     if status != 0:
         return [f"snapshot of the original: exit {status}"]
-    os.environ["BOARDSIM_CONFIG"] = first
-    status, replay = traced(work, [CONSOLE], stdin="oq")
-    wrong = [f"console on the snapshot: exit {status}"] if status != 0 else []
-    wrong += differences(original, replay)
-    status, _ = traced(work, [SNAPSHOT, "--probe", "-o", second])
-    with open(first) as a, open(second) as b:
-        if status != 0 or a.read() != b.read():
-            diff = subprocess.run(["diff", first, second], capture_output=True, text=True)
-            wrong.append("the snapshot of the snapshot differs:\n" + diff.stdout)
+    wrong = [f"wrote {p}" for p in pokes if p[1] not in SELECTORS and not 2898 <= p[1] <= 2913]
+    described = [{}]  # the registers as the board describes them, by VFG from 1
+    for words in (line.split("#")[0].split() for line in board.splitlines()):
+        if words[:1] == ["vfg"]:
+            described.append({})
+        elif words[:1] == ["reg"]:
+            described[-1][int(words[1], 0)] = int(words[2], 0)
+    last = {(vfg, register): value for vfg, register, value in pokes if register in SELECTORS}
+    wrong += [f"VFG {vfg}: selector {register} left at {value}, not as described"
+              for (vfg, register), value in last.items()
+              if value != described[vfg + 1].get(register, 0)]
+    keys = "o" + "+" * (len(described) - 2) + "q"  # the SystemProbe panel of every VFG
+    status, replay, _ = traced([CONSOLE], files[1], stdin=keys)
+    wrong += [f"console on the snapshot: exit {status}"] if status != 0 else []
+    for vfg in sorted(original.keys() | replay.keys()):
+        wrong += [f"VFG {vfg}: {line}"
+                  for line in differences(original.get(vfg, []), replay.get(vfg, []))]
+    status, _, _ = traced([SNAPSHOT, "--probe", "-o", files[2]], files[1])
+    diff = subprocess.run(["diff", files[1], files[2]], capture_output=True, text=True)
+    if status != 0 or diff.returncode != 0:
+        wrong.append(f"the snapshot of the snapshot differs (exit {status}):\n" + diff.stdout)
     return wrong
 
 
@@ -170,6 +159,9 @@ def main():
     os.environ["SOURCE_DATE_EPOCH"] = "0"
     boards = [(name, open(os.path.join(TESTDATA, name)).read())
               for name in sorted(os.listdir(TESTDATA)) if name.startswith("probe_")]
+    boards.append(("the built-in board, window selectors set on its last VFG",
+                   open(os.path.join(SOURCE, "sim", "default.board")).read() +
+                   "reg 2880 3\nreg 2879 5\nreg 2878 7\nreg 2819 9\n"))
     seed = int(os.environ.get("SNAPSHOT_SEED") or random.SystemRandom().randrange(2**32))
     rng = random.Random(seed)
     count = int(os.environ.get("SNAPSHOT_BOARDS", "3"))
@@ -179,12 +171,10 @@ def main():
     failures = 0
     with tempfile.TemporaryDirectory() as work:
         for name, board in boards:
-            wrong = check(work, name, board)
-            if wrong:
-                failures += 1
-                print(f"FAIL {name}:\n  " + "\n  ".join(wrong) + "\n--- board:\n" + board)
-            else:
-                print(f"PASS {name}")
+            wrong = check(work, board)
+            failures += bool(wrong)
+            print(f"FAIL {name}:\n  " + "\n  ".join(wrong) + "\n--- board:\n" + board
+                  if wrong else f"PASS {name}")
     if failures:
         print(f"{failures} board(s) failed; seed {seed}")
     return 1 if failures else 0
