@@ -50,9 +50,7 @@ YML
     grep -q "^$family" "$tmp/exposition" || fail "no $family in the exposition"
   done
   curl_options=()
-  scrape_security="
-    scheme: https
-    tls_config: {ca_file: '$tmp/cert.pem'}
+  scrape_security=", scheme: https, tls_config: {ca_file: '$tmp/cert.pem'},
     basic_auth: {username: prometheus, password: s3cret}"
 else
   start exporter /metrics "${exporter[@]}" --web.listen-address=127.0.0.1:@PORT@
@@ -62,8 +60,7 @@ exporter_pid=${pids[-1]}
 cat > "$tmp/prometheus.yml" <<YML
 global: {scrape_interval: 1s, scrape_timeout: 1s, evaluation_interval: 1s}
 scrape_configs:
-  - job_name: boardstat$scrape_security
-    static_configs: [{targets: ['127.0.0.1:$port']}]
+  - {job_name: boardstat$scrape_security, static_configs: [{targets: ['127.0.0.1:$port']}]}
 YML
 start_seconds=20
 start prometheus /-/ready "$prometheus" --config.file="$tmp/prometheus.yml" \
@@ -85,9 +82,7 @@ echo "Prometheus sees $rate frames a second on VFG 0 and boardstat_up $up"
 
 kill -"$signal" "$exporter_pid"
 within 10 stopped "$exporter_pid" || fail "the exporter did not stop on SIG$signal"
-wait "$exporter_pid"
-status=$?
-[ "$status" -eq 0 ] || fail "the exporter ended with status $status on SIG$signal"
+wait "$exporter_pid" || fail "the exporter ended with status $? on SIG$signal"
 
 if [ -n "$tls" ]; then
   # --web.disable-exporter-metrics: the boards' metrics only.
