@@ -1,4 +1,5 @@
-// The exporter's HTTP server on 127.0.0.1, driven by plain sockets with bounded waits.
+// The exporter's HTTP server on 127.0.0.1, driven by plain sockets with bounded waits. What raw
+// requests must get is in requests.case; limits, time-outs, addresses and TLS are here.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -11,7 +12,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <optional>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,22 +22,17 @@
 #include <zlib.h>
 
 #include <boost/beast/http.hpp>
-#ifdef BOARDSTAT_EXPORTER_TLS
-#include <boost/asio/ssl.hpp>
-#include <boost/beast/core.hpp>
-#include <boost/beast/ssl.hpp>
-#endif
 
 #include "exporter/gzip.h"
 #include "exporter/http/http_server.h"
 #include "exporter/http/listen_address.h"
-#include "exporter/http/request_rules.h"
 
 namespace boardstat {
 namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using Response = boost::beast::http::response<boost::beast::http::string_body>;
 
 const std::string kMetrics =
     "# HELP boardstat_up Whether the board answered.\n# TYPE boardstat_up gauge\nboardstat_up 1\n";
@@ -57,25 +55,13 @@ class Client {
     return ::send(fd_, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
   }
 
-  using Response = boost::beast::http::response<boost::beast::http::string_body>;
-
-  // The request's response, or nothing when it cannot be sent or does not come in time.
-  std::optional<Response> ask(const std::string& target, const std::string& method = "GET") {
-    if (!send(method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")) return {};
-    return response(method == "HEAD");
-  }
-
-  // The response to a request written out whole, or nothing.
-  std::optional<Response> raw(const std::string& request, bool to_head = false) {
+  // The answer to a request written out whole (to HEAD: no body whatever its Content-Length
+  // says), or nothing when it cannot be sent or does not come within 5 s.
+  std::optional<Response> raw(const std::string& request) {
     if (!send(request)) return {};
-    return response(to_head);
-  }
-
-  // One response; a response to HEAD has no body whatever its Content-Length says.
-  std::optional<Response> response(bool to_head = false) {
     const auto deadline = Clock::now() + 5s;
     boost::beast::http::response_parser<boost::beast::http::string_body> parser;
-    parser.skip(to_head);
+    parser.skip(request.rfind("HEAD ", 0) == 0);
     parser.eager(true);
     parser.body_limit(boost::none);
     while (true) {
@@ -86,15 +72,16 @@ class Client {
       if (!receive(deadline)) return {};
     }
   }
+  std::optional<Response> ask(const std::string& target) {
+    return raw("GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+  }
 
   // True when the server closes (or resets) the connection within the limit.
   bool closed_within(Clock::duration limit) {
     const auto deadline = Clock::now() + limit;
-    while (Clock::now() < deadline) {
-      if (!wait_readable(deadline)) return false;
-      char chunk[4096];
+    char chunk[4096];
+    while (wait_readable(deadline))
       if (recv(fd_, chunk, sizeof chunk, 0) <= 0) return true;
-    }
     return false;
   }
 
@@ -139,8 +126,27 @@ std::string gunzip(const std::string& data) {
   return status == Z_STREAM_END && z.avail_in == 0 ? out : "not one whole gzip member";
 }
 
+// The text after "NAME: " in a line, NAME in *name (the whole line when it has no colon).
+std::string split(const std::string& line, std::string* name) {
+  const auto colon = line.find(':');
+  *name = line.substr(0, colon);
+  return colon == std::string::npos ? "" : line.substr(std::min(line.size(), colon + 2));
+}
+
+// A server on a port of its own; web_yml, a web configuration file in a folder of its own.
 class HttpServerTest : public ::testing::Test {
  protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/boardstat_web_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    web_yml = dir_ + "/web.yml";
+  }
+  void TearDown() override {
+    if (server_) server_->stop();
+    if (thread_.joinable()) thread_.join();
+    std::system(("rm -rf '" + dir_ + "'").c_str());
+  }
   void start(std::function<std::string()> metrics = [] { return kMetrics; }) {
     options.listen_address = "127.0.0.1:0";
     options.stats = &stats;
@@ -148,12 +154,13 @@ class HttpServerTest : public ::testing::Test {
         std::make_unique<HttpServer>(options, [m = std::move(metrics)] { return rendered(m()); });
     thread_ = std::thread([this] { server_->run(); });
   }
-  void TearDown() override {
-    if (server_) server_->stop();
-    if (thread_.joinable()) thread_.join();
-  }
   unsigned short port() const { return server_->port(); }
 
+  // The status of a fresh connection's GET, 0 when none came.
+  unsigned status(const std::string& target) {
+    const auto r = Client(port()).ask(target);
+    return r ? r->result_int() : 0;
+  }
   // A fresh connection's scrape: its time, or nothing when it failed.
   std::optional<Clock::duration> timed_scrape() {
     const auto start = Clock::now();
@@ -162,128 +169,136 @@ class HttpServerTest : public ::testing::Test {
     return Clock::now() - start;
   }
 
+  // A new file renamed over the old, as editors and configuration tools do.
+  void write_config(const std::string& text) {
+    std::ofstream(web_yml + ".new") << text;
+    ASSERT_EQ(rename((web_yml + ".new").c_str(), web_yml.c_str()), 0);
+  }
+  // A self-signed certificate beside web_yml: cert.pem and key.pem.
+  bool make_certificate() {
+    const std::string command =
+        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
+        "-subj /CN=127.0.0.1 -keyout '" +
+        dir_ + "/key.pem' -out '" + dir_ + "/cert.pem' >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+  }
+  void run_cases(std::istream& in);
+
   HttpOptions options;
   RequestStats stats;
+  std::string dir_, web_yml;
 
  private:
   std::unique_ptr<HttpServer> server_;
   std::thread thread_;
 };
 
-// Every case on one kept-alive connection: had a HEAD answer carried a body, the next case
-// would read it as its status line.
-TEST_F(HttpServerTest, RoutesMethodsAndContentTypes) {
+// Reads requests.case as its head says, on standard error captured.
+void HttpServerTest::run_cases(std::istream& in) {
+  const auto said = [] {  // what the server said since the last look
+    const std::string text = testing::internal::GetCapturedStderr();
+    testing::internal::CaptureStderr();
+    return text;
+  };
+  const std::regex repeat(R"(\{(.)\*(\d+)\})");
+  const std::regex date(R"([A-Z][a-z]{2}, \d\d [A-Z][a-z]{2} \d{4} \d\d:\d\d:\d\d GMT)");
+  std::unique_ptr<Client> client;
+  std::optional<Response> r;
+  std::string request, line, name;
+  for (int number = 1; std::getline(in, line); ++number) {
+    SCOPED_TRACE("requests.case:" + std::to_string(number));
+    line = std::regex_replace(line, std::regex("@PORT@"), std::to_string(port()));
+    line = std::regex_replace(line, std::regex("@DIR@"), dir_);
+    const std::string value = split(line, &name);
+    if (line.empty()) {
+      client.reset();
+    } else if (line[0] == '>') {
+      std::string part = line.substr(std::min<size_t>(line.size(), 2));
+      std::smatch m;
+      if (std::regex_search(part, m, repeat))
+        part = m.prefix().str() + std::string(std::stoul(m.str(2)), m.str(1)[0]) + m.suffix().str();
+      request += part + "\r\n";
+    } else if (line[0] == '<') {
+      if (!request.empty()) {  // the answer to the request above
+        if (!client) client = std::make_unique<Client>(port());
+        said();
+        r = client->raw(request);
+        request.clear();
+        ASSERT_TRUE(r) << "no answer";
+        EXPECT_TRUE(std::regex_match(std::string((*r)["date"]), date)) << (*r)["date"];
+        EXPECT_TRUE(r->result_int() < 300 || r->body() != kMetrics) << "an error with the metrics";
+      }
+      ASSERT_TRUE(r) << "no request above";
+      const std::string want = split(line.substr(2), &name);
+      if (std::isdigit(static_cast<unsigned char>(line[2]))) {
+        EXPECT_EQ(r->result_int(), std::stoul(name));
+      } else if (name == "closed") {
+        EXPECT_TRUE(client->closed_within(3s));
+      } else if (name != "body") {
+        EXPECT_EQ(std::string((*r)[name]), want);
+      } else if (want == "metrics") {
+        EXPECT_EQ((*r)["content-encoding"] == "gzip" ? gunzip(r->body()) : r->body(), kMetrics);
+      } else {
+        EXPECT_NE(r->body().find(want), std::string::npos) << r->body();
+      }
+    } else if (line[0] == '#') {
+    } else if (name == "listen") {
+      options.listen_address = value;
+    } else if (name.rfind("refused ", 0) == 0) {
+      said();
+      EXPECT_EQ(listen_http(options, [] { return rendered(kMetrics); }).status,
+                std::stoi(name.substr(8)));
+      const std::string message = said();
+      EXPECT_TRUE(std::regex_match(message, std::regex("boardstat_exporter: " + value + "\n")))
+          << message;
+    } else if (!web_config_supported()) {
+      return;  // the rest is about the web configuration file
+    } else if (name == "web.yml") {
+      write_config(value);
+    } else if (name == "no web.yml") {
+      std::remove(web_yml.c_str());
+    } else if (name == "stderr") {
+      const std::string text = said();
+      EXPECT_TRUE(std::regex_search(text, std::regex(value))) << text;
+    } else {
+      ADD_FAILURE() << "a line of no known kind";
+    }
+  }
+}
+
+TEST_F(HttpServerTest, RequestsOfTheCaseFile) {
   options.telemetry_path = "/board&stats";
-  start();
-  const std::string metrics_type = "text/plain; version=0.0.4; charset=utf-8";
-  const std::string metrics_length = std::to_string(kMetrics.size());
-  const struct {
-    std::string method, target;
-    unsigned status;
-    std::string header, value, body_part;
-  } cases[] = {
-      {"GET", "/board&stats", 200, "content-type", metrics_type, kMetrics},
-      {"HEAD", "/board&stats", 200, "content-length", metrics_length, ""},
-      {"GET", "/board&stats?collect=all", 200, "content-type", metrics_type, kMetrics},
-      {"HEAD", "/", 200, "content-type", "text/html; charset=utf-8", ""},
-      {"GET", "/", 200, "content-type", "text/html; charset=utf-8",
-       "<a href=\"/board&amp;stats\">"},
-      {"GET", "/metrics", 404, "", "", ""},
-      {"GET", "/board&statsX", 404, "", "", ""},
-      {"POST", "/board&stats", 405, "allow", "GET, HEAD", ""},
-      {"DELETE", "/", 405, "allow", "GET, HEAD", ""},
-  };
-  Client c(port());
-  for (const auto& t : cases) {
-    SCOPED_TRACE(t.method + " " + t.target);
-    auto r = c.ask(t.target, t.method);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->result_int(), t.status);
-    EXPECT_EQ((*r)[t.header], t.value);
-    EXPECT_NE(r->body().find(t.body_part), std::string::npos) << r->body();
+  options.max_request_bytes = 1024;
+  if (web_config_supported()) {
+    ASSERT_TRUE(make_certificate()) << "openssl is missing (apt-get install openssl)";
+    write_config("");
+    options.web_config_file = web_yml;
   }
-}
-
-TEST_F(HttpServerTest, GzipOnlyWhenTheClientTakesIt) {
   start();
-  const struct {
-    std::string accept_encoding;  // "-": no header
-    bool gzipped;
-  } cases[] = {
-      {"-", false},
-      {"gzip", true},
-      {"deflate, gzip;q=1.0, *;q=0.5", true},  // as Prometheus asks
-      {"identity", false},
-      {"gzip;q=0", false},
-      {"*", true},
-      {"*, gzip;q=0", false},
-      {"br, x-gzip", true},
-  };
-  Client c(port());
-  for (const auto& t : cases) {
-    SCOPED_TRACE(t.accept_encoding);
-    const std::string header =
-        t.accept_encoding == "-" ? "" : "Accept-Encoding: " + t.accept_encoding + "\r\n";
-    auto r = c.raw("GET /metrics HTTP/1.1\r\nHost: x\r\n" + header + "\r\n");
-    ASSERT_TRUE(r);
-    EXPECT_EQ((*r)["vary"], "Accept-Encoding");
-    EXPECT_EQ((*r)["content-encoding"], t.gzipped ? "gzip" : "");
-    EXPECT_EQ(t.gzipped ? gunzip(r->body()) : r->body(), kMetrics);
-  }
-}
-
-// Raw requests, each on its own connection, and what they must get.
-TEST_F(HttpServerTest, RequestFormsAndManners) {
-  start();
-  const struct {
-    const char* what;
-    std::string request;
-    unsigned status;
-    bool metrics;  // the body is the metrics text
-  } cases[] = {
-      {"origin form", "GET /metrics HTTP/1.1\r\nHost: a\r\n\r\n", 200, true},
-      {"absolute form", "GET http://127.0.0.1:9/metrics?x=1 HTTP/1.1\r\nHost: a\r\n\r\n", 200,
-       true},
-      {"absolute form, other path", "GET http://h/other HTTP/1.1\r\nHost: a\r\n\r\n", 404, false},
-      {"HTTP/1.1 without Host", "GET /metrics HTTP/1.1\r\n\r\n", 400, false},
-      {"HTTP/1.0 without Host", "GET /metrics HTTP/1.0\r\n\r\n", 200, true},
-      {"target over the limit", "GET /" + std::string(1 << 20, 'a') + " HTTP/1.1\r\n\r\n", 414,
-       false},
-      {"no target form", "GET metrics HTTP/1.1\r\nHost: a\r\n\r\n", 400, false},
-  };
-  for (const auto& t : cases) {
-    SCOPED_TRACE(t.what);
-    Client c(port());
-    auto r = c.raw(t.request);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->result_int(), t.status);
-    EXPECT_EQ(r->body() == kMetrics, t.metrics);
-    // RFC 7231 IMF-fixdate, "Sun, 06 Nov 1994 08:49:37 GMT"
-    const std::string date((*r)["date"]);
-    EXPECT_EQ(date.size(), 29u) << date;
-    EXPECT_EQ(date.substr(25), " GMT") << date;
-  }
+  std::ifstream cases(BOARDSTAT_HTTP_CASES);
+  ASSERT_TRUE(cases) << BOARDSTAT_HTTP_CASES;
+  testing::internal::CaptureStderr();
+  run_cases(cases);
+  testing::internal::GetCapturedStderr();
 }
 
 TEST_F(HttpServerTest, RequestsPastTheLimitGet503AndAreCounted) {
   options.max_requests = 1;
   const std::string big(64 << 20, '#');  // more than the socket buffers take
   start([&] { return big; });
-  EXPECT_EQ(Client(port()).ask("/nowhere")->result_int(), 404u);
+  EXPECT_EQ(status("/nowhere"), 404u);
   Client stuck(port());  // asks and never reads: its request stays in flight
   ASSERT_TRUE(stuck.send("GET /metrics HTTP/1.1\r\nHost: a\r\n\r\n"));
-  std::optional<Client::Response> refused;
-  for (int i = 0; i < 50 && !(refused && refused->result_int() == 503); ++i) {
+  unsigned refused = 0;
+  for (int i = 0; i < 50 && refused != 503; ++i) {
     std::this_thread::sleep_for(50ms);
-    refused = Client(port()).ask("/");
+    refused = status("/");
   }
-  ASSERT_TRUE(refused);
-  EXPECT_EQ(refused->result_int(), 503u);
+  EXPECT_EQ(refused, 503u);
   EXPECT_EQ(stats.in_flight.load(), 1);
   const auto count = [&](unsigned code) {
-    for (size_t i = 0; i < RequestStats::kCodes.size(); ++i)
-      if (RequestStats::kCodes[i] == code) return stats.answered[i].load();
-    return uint64_t{99};
+    const auto& codes = RequestStats::kCodes;
+    return stats.answered.at(std::find(codes.begin(), codes.end(), code) - codes.begin()).load();
   };
   EXPECT_GE(count(503), 1u);
   EXPECT_EQ(count(404), 1u);
@@ -312,30 +327,6 @@ TEST_F(HttpServerTest, AnswersSentAtOnceDoNotCountAgainstTheLimit) {
   EXPECT_EQ(refused.load(), 0);
 }
 
-TEST_F(HttpServerTest, OversizedRequestsAreRefusedAndTheServerGoesOn) {
-  options.max_request_bytes = 1024;
-  start();
-  const struct {
-    const char* what;
-    std::string request;
-    unsigned status;
-  } cases[] = {
-      {"header", "GET /metrics HTTP/1.1\r\nX-Pad: " + std::string(4000, 'a') + "\r\n\r\n", 431},
-      {"body",
-       "POST /metrics HTTP/1.1\r\nContent-Length: 100000\r\n\r\n" + std::string(100000, 'b'), 413},
-  };
-  for (const auto& t : cases) {
-    SCOPED_TRACE(t.what);
-    Client c(port());
-    c.send(t.request);
-    auto r = c.response();
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->result_int(), t.status);
-    EXPECT_TRUE(c.closed_within(3s));
-    EXPECT_TRUE(timed_scrape());
-  }
-}
-
 TEST_F(HttpServerTest, AtTheLimitTheLongestWaitingConnectionMakesRoom) {
   options.max_connections = 2;
   start();
@@ -356,13 +347,9 @@ TEST_F(HttpServerTest, BeyondTheLimitOfBusyConnectionsNewOnesAreRefusedUntilWrit
   const std::string request = "GET /metrics HTTP/1.1\r\nHost: a\r\n\r\n";
   ASSERT_TRUE(stuck1.send(request) && stuck2.send(request));
   std::this_thread::sleep_for(700ms);  // both read and being answered, on a busy machine too
-  const auto refused = Client(port()).ask("/");
-  ASSERT_TRUE(refused);
-  EXPECT_EQ(refused->result_int(), 503u);
+  EXPECT_EQ(status("/"), 503u);
   std::this_thread::sleep_for(2s);  // past the write timeout, still without reading
-  const auto after = Client(port()).ask("/");
-  ASSERT_TRUE(after);
-  EXPECT_EQ(after->result_int(), 200u);
+  EXPECT_EQ(status("/"), 200u);
   EXPECT_TRUE(stuck1.closed_within(5s));
   EXPECT_TRUE(stuck2.closed_within(5s));
 }
@@ -411,52 +398,19 @@ TEST_F(HttpServerTest, ReadTimeoutClosesIdleAndTricklingConnections) {
   }
 }
 
-TEST(ServeHttp, CannotListenSaysWhyAndReturnsOne) {
-  const MetricsSource metrics = [] { return rendered(kMetrics); };
-  HttpOptions any_port;
-  any_port.listen_address = "127.0.0.1:0";
-  HttpServer holder(any_port, metrics);
-  const std::string in_use = "127.0.0.1:" + std::to_string(holder.port());
-  const struct {
-    std::string address, reason;
-  } cases[] = {
-      {in_use, "Address already in use"},
-      {"127.0.0.1", "missing port in address"},
-      {"127.0.0.1:65536", "invalid port \"65536\""},
-      {"[::1:80", "unmatched '[' in address"},
-      {"192.0.2.1:0", "Cannot assign requested address"},  // not an address of this machine
-  };
-  for (const auto& t : cases) {
-    SCOPED_TRACE(t.address);
-    HttpOptions options;
-    options.listen_address = t.address;
-    testing::internal::CaptureStderr();
-    const int status = listen_http(options, metrics).status;
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "boardstat_exporter: cannot listen on " + t.address + ": " + t.reason + "\n");
-    EXPECT_EQ(status, 1);
-  }
-}
-
+// The forms of a listen address taken apart (requests.case has those refused).
 TEST(ListenAddress, Forms) {
   const struct {
     std::string text, host;
-    int port;  // -1: refused
-  } cases[] = {
-      {":10208", "", 10208}, {"127.0.0.1:80", "127.0.0.1", 80},
-      {"[::1]:9", "::1", 9}, {"[::]:65535", "::", 65535},
-      {"::1:80", "", -1},    {"[]:80", "", -1},
-      {":8o", "", -1},
-  };
+    int port;
+  } cases[] = {{":10208", "", 10208},
+               {"127.0.0.1:80", "127.0.0.1", 80},
+               {"[::1]:9", "::1", 9},
+               {"[::]:65535", "::", 65535}};
   for (const auto& t : cases) {
-    SCOPED_TRACE(t.text);
     std::string error;
     const auto parsed = parse_listen_address(t.text, &error);
-    ASSERT_EQ(parsed.has_value(), t.port >= 0) << error;
-    if (!parsed) {
-      EXPECT_FALSE(error.empty());
-      continue;
-    }
+    ASSERT_TRUE(parsed) << t.text << ": " << error;
     EXPECT_EQ(parsed->host, t.host);
     EXPECT_EQ(parsed->port, t.port);
   }
@@ -464,196 +418,33 @@ TEST(ListenAddress, Forms) {
 
 #ifdef BOARDSTAT_EXPORTER_TLS
 
-// Bcrypt hashes (cost 4) of "s3cret" and "other".
-const std::string kHashSecret = "$2b$04$hS54ELe8Z1AGPGqg42wmBudM4HgFf.xbDsHJsAJpUyxMnK6KMm.Ui";
-const std::string kHashOther = "$2b$04$cF/xrjN/qTRx14Y2kXDxx.H20OsuhD2vxbs/glhkjCM5RPdu8/OBS";
-
-std::string basic(const std::string& user_password) {
-  static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+// The body and status of a GET of /metrics over TLS by curl (the certificate not checked),
+// "BODY|STATUS"; curl gives up after 5 s.
+std::string curl_tls(unsigned short port, const std::string& curl_options) {
+  const std::string command = "curl -sk -m 5 -w '|%{http_code}' " + curl_options +
+                              " https://127.0.0.1:" + std::to_string(port) + "/metrics";
   std::string out;
-  for (size_t i = 0; i < user_password.size(); i += 3) {
-    uint32_t v = static_cast<uint8_t>(user_password[i]) << 16;
-    if (i + 1 < user_password.size()) v |= static_cast<uint8_t>(user_password[i + 1]) << 8;
-    if (i + 2 < user_password.size()) v |= static_cast<uint8_t>(user_password[i + 2]);
-    out += kDigits[(v >> 18) & 63];
-    out += kDigits[(v >> 12) & 63];
-    out += i + 1 < user_password.size() ? kDigits[(v >> 6) & 63] : '=';
-    out += i + 2 < user_password.size() ? kDigits[v & 63] : '=';
-  }
-  return "Basic " + out;
+  FILE* pipe = popen(command.c_str(), "r");
+  char chunk[65536];
+  for (size_t n; pipe && (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;) out.append(chunk, n);
+  if (pipe) pclose(pipe);
+  return out;
 }
 
-// A web configuration file in a folder of its own, with a self-signed certificate beside it.
-class WebConfigTest : public HttpServerTest {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/boardstat_web_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    options.web_config_file = dir_ + "/web.yml";
-  }
-  void TearDown() override {
-    HttpServerTest::TearDown();
-    std::system(("rm -rf '" + dir_ + "'").c_str());
-  }
-  void write_config(const std::string& text) {
-    // A new file renamed over the old, as editors and configuration tools do.
-    FILE* f = fopen((options.web_config_file + ".new").c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    fputs(text.c_str(), f);
-    fclose(f);
-    ASSERT_EQ(rename((options.web_config_file + ".new").c_str(), options.web_config_file.c_str()),
-              0);
-  }
-  bool make_certificate() {
-    const std::string command =
-        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
-        "-subj /CN=127.0.0.1 -keyout '" +
-        dir_ + "/key.pem' -out '" + dir_ + "/cert.pem' >/dev/null 2>&1";
-    return std::system(command.c_str()) == 0;
-  }
-  std::string dir_;
-};
-
-using Response = Client::Response;
-
-// One request over TLS, the server's certificate not checked; nothing when any step fails or
-// the whole takes more than 5 s.
-std::optional<Response> tls_request(unsigned short port, const std::string& request) {
-  namespace asio = boost::asio;
-  namespace beast = boost::beast;
-  using boost::system::error_code;
-  asio::io_context io;
-  asio::ssl::context context(asio::ssl::context::tls_client);
-  beast::ssl_stream<beast::tcp_stream> stream(io, context);
-  beast::flat_buffer buffer;
-  Response response;
-  bool done = false;
-  beast::get_lowest_layer(stream).async_connect(
-      asio::ip::tcp::endpoint(asio::ip::address_v4::loopback(), port), [&](error_code ec) {
-        if (ec) return;
-        stream.async_handshake(asio::ssl::stream_base::client, [&](error_code ec) {
-          if (ec) return;
-          asio::async_write(stream, asio::buffer(request), [&](error_code ec, size_t) {
-            if (ec) return;
-            boost::beast::http::async_read(stream, buffer, response,
-                                           [&](error_code ec, size_t) { done = !ec; });
-          });
-        });
-      });
-  io.run_for(5s);
-  if (!done) return std::nullopt;
-  return response;
-}
-
-TEST_F(WebConfigTest, PasswordsAreCheckedAndTheFileIsTakenUpWhenItChanges) {
-  write_config("basic_auth_users:\n  alice: " + kHashSecret + "\n  bob: '" + "$2y$" +
-               kHashOther.substr(4) + "'\n");
-  start();
-  const struct {
-    const char* what;
-    std::string authorization;  // empty: none sent
-    unsigned status;
-  } cases[] = {
-      {"right", basic("alice:s3cret"), 200},
-      {"right, $2y$ hash", basic("bob:other"), 200},
-      {"wrong password", basic("alice:other"), 401},
-      {"unknown user", basic("carol:s3cret"), 401},
-      {"no password", "", 401},
-      {"not base64", "Basic !!!!", 401},
-      {"no colon", basic("alice"), 401},
-      {"other scheme", "Bearer abc", 401},
-  };
-  for (const auto& t : cases) {
-    SCOPED_TRACE(t.what);
-    const std::string header =
-        t.authorization.empty() ? "" : "Authorization: " + t.authorization + "\r\n";
-    auto r = Client(port()).raw("GET /metrics HTTP/1.1\r\nHost: a\r\n" + header + "\r\n");
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->result_int(), t.status);
-    EXPECT_EQ((*r)["www-authenticate"], t.status == 401 ? "Basic" : "");
-    EXPECT_EQ(r->body() == kMetrics, t.status == 200);
-  }
-
-  const auto status_with = [&](const std::string& user_password) {
-    auto r = Client(port()).raw(
-        "GET /metrics HTTP/1.1\r\nHost: a\r\nAuthorization: " + basic(user_password) + "\r\n\r\n");
-    return r ? r->result_int() : 0u;
-  };
-  // alice's password changes: the old one stops working at once, with no restart.
-  write_config("basic_auth_users:\n  alice: " + kHashOther + "\n");
-  EXPECT_EQ(status_with("alice:s3cret"), 401u);
-  EXPECT_EQ(status_with("alice:other"), 200u);
-  // A broken file: nothing is served (500) until it is fixed; an empty one asks for nothing.
-  testing::internal::CaptureStderr();
-  write_config("basic_auth_users: [\n");
-  EXPECT_EQ(status_with("alice:other"), 500u);
-  write_config("");
-  EXPECT_EQ(Client(port()).ask("/metrics")->result_int(), 200u);
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("web.yml"), std::string::npos);
-}
-
-TEST_F(WebConfigTest, BadFilesAreRefusedWithOneMessageAndStatusTwo) {
+TEST_F(HttpServerTest, TlsWithPasswordsAndAPlainClientFailsAlone) {
   ASSERT_TRUE(make_certificate()) << "openssl is missing (apt-get install openssl)";
-  const std::string tls = "tls_server_config:\n  cert_file: cert.pem\n  key_file: key.pem\n";
-  const struct {
-    const char* what;
-    std::string text;  // "-": no file at all
-    std::string reason;
-  } cases[] = {
-      {"no file", "-", "bad file"},
-      {"not YAML", "tls_server_config: [\n", "end of"},
-      {"not a mapping", "- a\n", "must be a YAML mapping"},
-      {"unknown field", "basic_auth_user:\n  a: " + kHashSecret + "\n", "unknown field"},
-      {"no key file", "tls_server_config:\n  cert_file: cert.pem\n", "missing key_file"},
-      {"missing certificate", "tls_server_config:\n  cert_file: none.pem\n  key_file: key.pem\n",
-       "cannot load cert_file"},
-      {"key for no certificate", "tls_server_config:\n  cert_file: key.pem\n  key_file: key.pem\n",
-       "cannot load cert_file"},
-      {"client auth type", tls + "  client_auth_type: Sometimes\n", "invalid client_auth_type"},
-      {"TLS version", tls + "  min_version: TLS14\n", "unknown TLS version"},
-      {"CA without check", tls + "  client_ca_file: cert.pem\n", "client_ca_file given"},
-      {"check without CA", tls + "  client_auth_type: RequireAndVerifyClientCert\n",
-       "needs client_ca_file"},
-      {"not bcrypt", "basic_auth_users:\n  alice: s3cret\n", "not a bcrypt hash"},
-  };
-  for (const auto& t : cases) {
-    SCOPED_TRACE(t.what);
-    if (t.text == "-") {
-      std::remove(options.web_config_file.c_str());
-    } else {
-      write_config(t.text);
-    }
-    options.listen_address = "127.0.0.1:0";
-    testing::internal::CaptureStderr();
-    const int status = listen_http(options, [] { return rendered(kMetrics); }).status;
-    const std::string message = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(status, 2);
-    EXPECT_EQ(message.rfind("boardstat_exporter: --web.config.file " + options.web_config_file, 0),
-              0u)
-        << message;
-    EXPECT_NE(message.find(t.reason), std::string::npos) << message;
-    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
-  }
-}
-
-TEST_F(WebConfigTest, TlsWithPasswordsAndAPlainClientFailsAlone) {
-  ASSERT_TRUE(make_certificate()) << "openssl is missing (apt-get install openssl)";
+  ASSERT_EQ(std::system("curl --version >/dev/null"), 0)
+      << "curl is missing (apt-get install curl)";
   write_config(
-      "tls_server_config:\n  cert_file: cert.pem\n  key_file: key.pem\n"
-      "  min_version: TLS12\nbasic_auth_users:\n  alice: " +
-      kHashSecret + "\n");
+      "tls_server_config: {cert_file: cert.pem, key_file: key.pem, min_version: TLS12}\n"
+      "basic_auth_users: {alice: $2b$04$hS54ELe8Z1AGPGqg42wmBudM4HgFf.xbDsHJsAJpUyxMnK6KMm.Ui}\n");
+  options.web_config_file = web_yml;
   // Many TLS records: the answer is written record by record.
   std::string big;
   while (big.size() < 200000) big += kMetrics;
   start([&] { return big; });
   Client plain_idle(port());  // a plain connection left open meanwhile
-  const std::string request =
-      "GET /metrics HTTP/1.1\r\nHost: a\r\nAuthorization: " + basic("alice:s3cret") + "\r\n\r\n";
-  auto r = tls_request(port(), request);
-  ASSERT_TRUE(r);
-  EXPECT_EQ(r->result_int(), 200u);
-  EXPECT_EQ(r->body(), big);
+  EXPECT_EQ(curl_tls(port(), "-u alice:s3cret"), big + "|200");
   // Plain HTTP on the TLS port: told so, and closed.
   Client plain(port());
   const auto refused = plain.ask("/metrics");
@@ -661,12 +452,8 @@ TEST_F(WebConfigTest, TlsWithPasswordsAndAPlainClientFailsAlone) {
   EXPECT_EQ(refused->result_int(), 400u);
   EXPECT_EQ(refused->body(), "Client sent an HTTP request to an HTTPS server.\n");
   EXPECT_TRUE(plain.closed_within(3s));
-  auto denied = tls_request(port(), "GET /metrics HTTP/1.1\r\nHost: a\r\n\r\n");
-  ASSERT_TRUE(denied);
-  EXPECT_EQ(denied->result_int(), 401u);
-  r = tls_request(port(), request);
-  ASSERT_TRUE(r);
-  EXPECT_EQ(r->result_int(), 200u);
+  EXPECT_EQ(curl_tls(port(), ""), "401 Unauthorized\n|401");
+  EXPECT_EQ(curl_tls(port(), "-u alice:s3cret"), big + "|200");
 }
 
 #endif  // BOARDSTAT_EXPORTER_TLS
