@@ -225,9 +225,9 @@ def check(case, status, output, errors, trace):
 
 def round_trip(console, snapshot, case, folder):
     """Why the snapshot of the case's board is not as good as the board, or None."""
-    words = {line.split()[0] for line in case["board"] if line.split()}
-    if case["config"] is not None or case["args"] or words & {"counter", "clears", "signal"} or \
-            any(line.split()[:1] not in [[w] for w in BOARD_WORDS] for line in case["board"]):
+    first_words = {" ".join(line.split()[:1]) for line in case["board"]}  # "" for a blank line
+    if case["config"] is not None or case["args"] or \
+            not first_words <= BOARD_WORDS - {"counter", "clears", "signal"}:
         return None
     board = os.path.join(folder, "board")
     with open(board, "w", encoding="latin-1", newline="") as out:
