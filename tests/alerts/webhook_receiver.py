@@ -1,10 +1,9 @@
 #!/usr/bin/env python3
-"""An Alertmanager webhook receiver for tests: serves 127.0.0.1:PORT and appends one line per
-alert of every notification to LOG, `STATUS ALERTNAME vfg=VFG flag=FLAG` (- for a missing
-label). A GET answers 200, so that a test can wait for it to listen.
-
-Usage: webhook_receiver.py PORT LOG
-"""
+# An Alertmanager webhook receiver for tests: serves 127.0.0.1:PORT and appends one line per
+# alert of every notification to LOG, `STATUS ALERTNAME vfg=VFG flag=FLAG` (- for a missing
+# label). A GET answers 200, so that a test can wait for it to listen.
+#
+# Usage: webhook_receiver.py PORT LOG
 import json
 import sys
 from http.server import BaseHTTPRequestHandler, HTTPServer

@@ -1,49 +1,47 @@
 #!/usr/bin/env python3
-"""Runs the console on the cases of one case file: run_cases.py [--wine WINE] BOARDSTAT FILE
-
-With --snapshot SNAPSHOT first, it checks the snapshot tool instead: every board of the file
-that the console takes without a word on standard error and without arguments, and that has
-nothing that moves or reacts (counter, clears, signal), snapshot once and then again, gives
-the same file twice and the same screens, every panel but SystemProbe expanded on every VFG,
-as the board itself.
-
-Python, not C++: the runner is text in, text out, and a subprocess with pipes and timeouts is a
-few lines here against a page of POSIX calls; the same script drives boardstat.exe under wine.
-
-A case file holds cases, each beginning with "case NAME". Lines starting with # are comments.
-Within a case, one directive a line (TEXT may use \\xNN, \\n and \\\\ for any byte):
-
-  vfg / reg / router / seq / counter / clears / signal ...
-                    a line of the board description, as the simulated board reads it
-  board TEXT        any line of the description, broken ones too
-  repeat N TEXT     TEXT as N lines of the description
-  builtin           the built-in board (no description file); config PATH: that file
-  args TEXT         the console's command line, words split at blanks (nothing: no argument)
-  output PATH       standard output goes to PATH (/dev/full: a full disk) instead of the runner
-  tracefile PATH    the access trace goes to PATH instead of the runner's file
-  keys TEXT         keys for standard input (several lines add up); wait SECONDS: a pause;
-                    until TEXT: a pause until the trace has a line that starts with TEXT (at
-                    most a minute); kill: end the console with SIGKILL there (its exit status
-                    is not checked)
-  screen N          the checks below look at screen N (1 = first, -1 = last; the clear
-                    sequence cuts screens; without it they look at all of standard output)
-  expect TEXT       a line equal to TEXT, after the line matched last
-  next TEXT         the line right after the line matched last equals TEXT
-  not TEXT          no line of the screen looked at equals TEXT
-  trace TEXT        a trace line that is TEXT or starts with TEXT and a blank, after the last
-  tracenext TEXT    the same, right after the trace line matched last
-  reads VFG ID...   "trace peek VFG ID" for the first ID, "tracenext peek VFG ID" for the rest
-  count N TEXT      N trace lines are TEXT or start with TEXT and a blank; N+: N or more
-  varies N TEXT     the trace lines that start with TEXT and a blank are N or more different
-                    lines (a count that moves from one read to the next)
-  only ID...        cut the trace down to the calls on these registers first; the trace
-                    lines then have to match it line for line, nothing left over
-  stdout TEXT       standard output is exactly TEXT
-  stderr TEXT       the next line of standard error (BOARD stands for the description file);
-                    without stderr lines standard error must be empty
-  status N          exit status (default 0; -1 is 255)
-  screens N         the number of screens; N+: N or more
-"""
+# Runs the console on the cases of one case file: run_cases.py [--wine WINE] BOARDSTAT FILE
+#
+# With --snapshot SNAPSHOT first, it checks the snapshot tool instead: every board of the file
+# that the console takes without a word on standard error and without arguments, and that has
+# nothing that moves or reacts (counter, clears, signal), snapshot once and then again, gives
+# the same file twice and the same screens, every panel but SystemProbe expanded on every VFG,
+# as the board itself.
+#
+# Python, not C++: the runner is text in, text out, and a subprocess with pipes and timeouts is a
+# few lines here against a page of POSIX calls; the same script drives boardstat.exe under wine.
+#
+# A case file holds cases, each beginning with "case NAME". Lines starting with # are comments.
+# Within a case, one directive a line (TEXT may use \xNN, \n and \\ for any byte):
+#
+#   vfg / reg / router / seq / counter / clears / signal ...
+#                     a line of the board description, as the simulated board reads it
+#   board TEXT        any line of the description, broken ones too
+#   repeat N TEXT     TEXT as N lines of the description
+#   builtin           the built-in board (no description file); config PATH: that file
+#   args TEXT         the console's command line, words split at blanks (nothing: no argument)
+#   output PATH       standard output goes to PATH (/dev/full: a full disk) instead of the runner
+#   tracefile PATH    the access trace goes to PATH instead of the runner's file
+#   keys TEXT         keys for standard input (several lines add up); wait SECONDS: a pause;
+#                     until TEXT: a pause until the trace has a line that starts with TEXT (at
+#                     most a minute); kill: end the console with SIGKILL there (its exit status
+#                     is not checked)
+#   screen N          the checks below look at screen N (1 = first, -1 = last; the clear
+#                     sequence cuts screens; without it they look at all of standard output)
+#   expect TEXT       a line equal to TEXT, after the line matched last
+#   next TEXT         the line right after the line matched last equals TEXT
+#   trace TEXT        a trace line that is TEXT or starts with TEXT and a blank, after the last
+#   tracenext TEXT    the same, right after the trace line matched last
+#   reads VFG ID...   "trace peek VFG ID" for the first ID, "tracenext peek VFG ID" for the rest
+#   count N TEXT      N trace lines are TEXT or start with TEXT and a blank; N+: N or more
+#   varies N TEXT     the trace lines that start with TEXT and a blank are N or more different
+#                     lines (a count that moves from one read to the next)
+#   only ID...        cut the trace down to the calls on these registers first; the trace
+#                     lines then have to match it line for line, nothing left over
+#   stdout TEXT       standard output is exactly TEXT
+#   stderr TEXT       the next line of standard error (BOARD stands for the description file);
+#                     without stderr lines standard error must be empty
+#   status N          exit status (default 0; -1 is 255)
+#   screens N         the number of screens; N+: N or more
 import os
 import re
 import subprocess
@@ -90,8 +88,12 @@ def parse(path):
         elif word in ("wait", "kill", "until"):
             kinds = {"wait": float, "kill": lambda _: None, "until": str}
             cases[-1]["keys"].append(kinds[word](rest))
-        elif word in ("screen", "expect", "next", "not", "trace", "tracenext", "reads", "count",
-                      "only", "stdout", "stderr", "status", "screens", "varies"):
+        elif word == "reads":
+            vfg, *ids = rest.split()
+            cases[-1]["checks"] += [(number, "tracenext" if n else "trace", f"peek {vfg} {i}")
+                                    for n, i in enumerate(ids)]
+        elif word in ("screen", "expect", "next", "trace", "tracenext", "count", "only", "stdout",
+                      "stderr", "status", "screens", "varies"):
             cases[-1]["checks"].append((number, word, unescape(rest)))
         else:
             sys.exit(f"{path}:{number}: unknown directive '{word}'")
@@ -173,14 +175,8 @@ def check(case, status, output, errors, trace):
             if at + 1 >= len(lines) or lines[at + 1] != text:
                 return number, f"expected {text!r} as line {at + 2}:\n{around(lines, at + 1)}"
             at += 1
-        elif word == "not" and text in lines:
-            return number, f"line {text!r} is there:\n{around(lines, lines.index(text))}"
         elif word in ("trace", "tracenext"):
             want_trace.append((number, word, text))
-        elif word == "reads":
-            vfg, *ids = text.split()
-            want_trace += [(number, "trace" if i == ids[0] else "tracenext", f"peek {vfg} {i}")
-                           for i in ids]
         elif word == "count":
             times, _, text = text.partition(" ")
             found = sum(1 for t in trace if t == text or t.startswith(text + " "))
@@ -229,9 +225,9 @@ def check(case, status, output, errors, trace):
 
 def round_trip(console, snapshot, case, folder):
     """Why the snapshot of the case's board is not as good as the board, or None."""
-    words = {line.split()[0] for line in case["board"] if line.split()}
-    if case["config"] is not None or case["args"] or words & {"counter", "clears", "signal"} or \
-            any(line.split()[:1] not in [[w] for w in BOARD_WORDS] for line in case["board"]):
+    first_words = {" ".join(line.split()[:1]) for line in case["board"]}  # "" for a blank line
+    if case["config"] is not None or case["args"] or \
+            not first_words <= BOARD_WORDS - {"counter", "clears", "signal"}:
         return None
     board = os.path.join(folder, "board")
     with open(board, "w", encoding="latin-1", newline="") as out:
