@@ -112,8 +112,7 @@ class Published {
   void write(const Snapshot& snapshot, const RequestStats* requests) {
     auto rendered = std::make_shared<RenderedExposition>();
     rendered->data_time = snapshot.published;
-    rendered->written = std::chrono::steady_clock::now();
-    rendered->plain = format_exposition(snapshot, rendered->written);
+    rendered->plain = format_exposition(snapshot, std::chrono::steady_clock::now());
     if (requests != nullptr) {
       ExpositionWriter own;
       write_exporter_metrics(own, *requests);
@@ -135,14 +134,14 @@ class Published {
   RenderedPtr newest_;
 };
 
-// The newest text, unless the collector has not written one for two refreshes (a board call
-// that hangs): then one is written here, so that boardstat_collector_data_age_seconds shows
-// how old the data have grown instead of the moment they were last written.
+// The newest text, unless its data are older than two refreshes (a board call that hangs):
+// then each scrape writes one anew, so that boardstat_collector_data_age_seconds shows how old
+// the data have grown by then, not by the last text written.
 RenderedPtr fresh_enough(Published& published, const Collector& collector,
                          const ExporterFlags& flags, const RequestStats& requests) {
   RenderedPtr newest = published.newest();
   const auto now = std::chrono::steady_clock::now();
-  if (newest && now - newest->written < 2 * flags.collector.refresh_interval) return newest;
+  if (newest && now - newest->data_time < 2 * flags.collector.refresh_interval) return newest;
   published.write(collector.latest(), flags.exporter_metrics ? &requests : nullptr);
   return published.newest();
 }

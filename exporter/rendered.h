@@ -13,7 +13,6 @@ struct RenderedExposition {
   std::string plain;
   std::string gzip;  // empty where the build has no zlib: every client gets the plain text
   std::chrono::steady_clock::time_point data_time;  // when the collector published its data
-  std::chrono::steady_clock::time_point written;    // when this text was written
 };
 
 using RenderedPtr = std::shared_ptr<const RenderedExposition>;

@@ -1,6 +1,7 @@
 #!/bin/bash
 # The built exporter from start to stop: its one start-up line, VFGs that appear after the start,
-# a textfile that can no longer be written, and SIGTERM or SIGINT in its first milliseconds.
+# a textfile that can no longer be written, a board call that hangs, and SIGTERM or SIGINT in
+# its first milliseconds.
 set -u
 exporter=$1
 # shellcheck source=tests/servers.sh
@@ -72,6 +73,36 @@ for said in 'VFG 0 found and opened' 'VFG 1 found; it does not open yet, trying 
   grep -qxF "boardstat_exporter: $said" "$tmp/err" || fail "rediscovery: not said: $said"
 done
 echo "rediscovery: up $took ms after the VFGs appeared"
+
+# A board call that hangs: the board's access trace goes into a pipe whose reader is stopped,
+# so that the collector's next call blocks in its write once the pipe is full. Scrapes still
+# answer at once, with the data's age growing and their refresh time standing still, and both
+# move on again once the call returns.
+mkfifo "$tmp/trace"
+run cat "$tmp/trace" > /dev/null
+reader=$pid
+BOARDSIM_TRACE="$tmp/trace" run "$exporter" --web.listen-address 127.0.0.1:0 2> "$tmp/err"
+within 10 grep -q '(port [0-9]*)' "$tmp/err" || fail "hang: no start-up line"
+url=http://127.0.0.1:$(sed -n 's/.*(port \([0-9]*\)).*/\1/p' "$tmp/err")/metrics
+collector() {  # NAME: the collector's data age and refresh time in a scrape of at most 2 s
+  curl -sf -m 2 "$url" | awk -v name="$1" '$1 == "boardstat_collector_data_age_seconds" { a = $2 }
+    $1 == "boardstat_collector_last_refresh_timestamp_seconds" { t = $2 }
+    END { if (a == "" || t == "") exit 1; print name, a, t }'
+}
+fresh() { collector "$1" | awk '$2 < 1.5' | grep -q .; }
+within 5 fresh before || fail "hang: data not fresh before: $(collector before)"
+kill -STOP "$reader"
+sleep 4.5
+read -r _ age time <<< "$(collector hung)" || fail "hang: no answer to a scrape"
+sleep 1
+read -r _ later_age later_time <<< "$(collector later)" || fail "hang: no later answer"
+awk -v a="$age" -v b="$later_age" -v t="$time" -v u="$later_time" \
+  'BEGIN { exit !(a >= 3 && b >= a + 0.5 && t == u) }' ||
+  fail "hang: data age $age then $later_age, refresh time $time then $later_time"
+kill -CONT "$reader"
+within 5 fresh after || fail "hang: data not fresh again: $(collector after)"
+ends "$pid" TERM || fail "hang: status $?"
+echo "hang: data age $age s, then $later_age s, while a board call hung"
 
 # SIGTERM or SIGINT at once when main has blocked them (before that the process is still being
 # loaded, where nothing of its own can act), or a few milliseconds on, in discovery, the first
