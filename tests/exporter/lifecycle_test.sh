@@ -97,7 +97,7 @@ read -r _ age time <<< "$(collector hung)" || fail "hang: no answer to a scrape"
 sleep 1
 read -r _ later_age later_time <<< "$(collector later)" || fail "hang: no later answer"
 awk -v a="$age" -v b="$later_age" -v t="$time" -v u="$later_time" \
-  'BEGIN { exit !(a >= 3 && b >= a + 0.5 && t == u) }' ||
+  'BEGIN { exit !(a >= 2.5 && b >= a + 0.5 && t == u) }' ||
   fail "hang: data age $age then $later_age, refresh time $time then $later_time"
 kill -CONT "$reader"
 within 5 fresh after || fail "hang: data not fresh again: $(collector after)"
