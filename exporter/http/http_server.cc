@@ -188,17 +188,22 @@ class SessionBase {
 // changes: looked at for each new connection and each request, as node_exporter does.
 struct WebState {
   std::string path;
-  std::string signature;  // modification times and sizes of the file and its certificates
+  std::string
+      signature;  // identities, modification times and sizes of the file and its certificates
   std::shared_ptr<const WebConfig> config;
   std::shared_ptr<asio::ssl::context> context;
   bool tls = false;   // chosen at start: a TLS port stays one
   std::string error;  // the file as it is now is invalid: requests get 500
 };
 
+// The file's device and inode tell a new file renamed over the old one (as editors and
+// certificate tools write) even when it has the old one's size and falls in the same tick of the
+// file system's clock; a file rewritten in place is told by its time and size.
 std::string file_signature(const std::string& path) {
   struct stat info {};
   if (stat(path.c_str(), &info) != 0) return "-;";
-  return std::to_string(info.st_mtim.tv_sec) + "." + std::to_string(info.st_mtim.tv_nsec) + ":" +
+  return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino) + ":" +
+         std::to_string(info.st_mtim.tv_sec) + "." + std::to_string(info.st_mtim.tv_nsec) + ":" +
          std::to_string(info.st_size) + ";";
 }
 

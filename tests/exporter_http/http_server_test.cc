@@ -1,10 +1,12 @@
 // The exporter's HTTP server on 127.0.0.1, driven by plain sockets with bounded waits. What raw
 // requests must get is in requests.case; limits, time-outs, addresses and TLS are here.
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -169,10 +171,17 @@ class HttpServerTest : public ::testing::Test {
     return Clock::now() - start;
   }
 
-  // A new file renamed over the old, as editors and configuration tools do.
+  // A new file renamed over the old, as editors and configuration tools do, with the old one's
+  // modification time: two writes can fall in one tick of the file system's clock.
   void write_config(const std::string& text) {
-    std::ofstream(web_yml + ".new") << text;
-    ASSERT_EQ(rename((web_yml + ".new").c_str(), web_yml.c_str()), 0);
+    const std::string next = web_yml + ".new";
+    std::ofstream(next) << text;
+    struct stat old {};
+    if (stat(web_yml.c_str(), &old) == 0) {
+      const timespec times[2] = {old.st_atim, old.st_mtim};
+      ASSERT_EQ(utimensat(AT_FDCWD, next.c_str(), times, 0), 0);
+    }
+    ASSERT_EQ(rename(next.c_str(), web_yml.c_str()), 0);
   }
   // A self-signed certificate beside web_yml: cert.pem and key.pem.
   bool make_certificate() {
