@@ -8,8 +8,8 @@
 #   bash bench/exporter/soak.sh [SECONDS]     # 600 by default; BUILD_DIR=build by default
 #
 # Everything listens on 127.0.0.1 at random ports. Needs prometheus, curl and python3.
-set -euo pipefail
-cd "$(dirname "$0")/../.."
+set -uo pipefail
+cd "$(dirname "$0")/../.." || exit 1
 seconds=${1:-600}
 build=${BUILD_DIR:-build}
 exporter=$build/exporter/boardstat_exporter
@@ -18,45 +18,11 @@ for tool in prometheus curl python3; do
 done
 [ -x "$exporter" ] || { echo "no $exporter: build it first" >&2; exit 1; }
 
-tmp=$(mktemp -d)
-pids=()
-cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do kill -TERM "$pid" 2> /dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2> /dev/null || true; done
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-answers() { curl -sf -m 2 -o /dev/null "$1"; }
-start() {  # NAME URL_PATH COMMAND... (@PORT@ is replaced by a random port); sets port
-  local name=$1 path=$2 try
-  shift 2
-  for try in 1 2 3; do
-    port=$((20000 + RANDOM % 30000))
-    "${@//@PORT@/$port}" > "$tmp/$name.log" 2>&1 &
-    pids+=($!)
-    for _ in $(seq 100); do
-      answers "http://127.0.0.1:$port$path" && return 0
-      kill -0 "${pids[-1]}" 2> /dev/null || break
-      sleep 0.2
-    done
-  done
-  echo "$name did not start:" >&2
-  cat "$tmp/$name.log" >&2
-  exit 1
-}
-
+# shellcheck source=tests/servers.sh
+source tests/servers.sh
 start exporter /metrics "$exporter" --web.listen-address=127.0.0.1:@PORT@
 metrics="http://127.0.0.1:$port/metrics"
-cat > "$tmp/prometheus.yml" << YML
-global: {scrape_interval: 1s, scrape_timeout: 1s, evaluation_interval: 1s}
-scrape_configs:
-  - job_name: boardstat
-    static_configs: [{targets: ['127.0.0.1:$port']}]
-YML
-start prometheus /-/ready prometheus --config.file="$tmp/prometheus.yml" \
-  --storage.tsdb.path="$tmp/data" --web.listen-address=127.0.0.1:@PORT@ --log.level=warn
-api="http://127.0.0.1:$port/api/v1/query"
+start_prometheus "127.0.0.1:$port"
 for _ in 1 2; do
   bash -c 'while :; do :; done' &
   pids+=($!)

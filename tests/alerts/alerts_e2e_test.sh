@@ -54,18 +54,8 @@ alertmanager_port=$port
 # Board time starts when the exporter opens the VFGs.
 BOARDSIM_CONFIG=$board start exporter /metrics "$exporter" --web.listen-address=127.0.0.1:@PORT@
 board_start=$SECONDS
-exporter_port=$port
-cat > "$tmp/prometheus.yml" <<YML
-global: {scrape_interval: 1s, scrape_timeout: 1s, evaluation_interval: 1s}
-rule_files: ['$rules']
-alerting:
-  alertmanagers: [{static_configs: [{targets: ['127.0.0.1:$alertmanager_port']}]}]
-scrape_configs:
-  - job_name: boardstat
-    static_configs: [{targets: ['127.0.0.1:$exporter_port']}]
-YML
-start prometheus /-/ready prometheus --config.file="$tmp/prometheus.yml" \
-  --storage.tsdb.path="$tmp/prometheus-data" --web.listen-address=127.0.0.1:@PORT@ --log.level=warn
+start_prometheus "127.0.0.1:$port" "" "rule_files: ['$rules']" \
+  "alerting: {alertmanagers: [{static_configs: [{targets: ['127.0.0.1:$alertmanager_port']}]}]}"
 echo "servers up after $SECONDS s; the board's faults come at 5 s and 6 s, its clear at 66 s"
 
 arrived() {  # STATUS ALERT...: true when each ALERT has arrived with STATUS

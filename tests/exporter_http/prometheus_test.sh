@@ -13,8 +13,7 @@
 # CI=true: there it fails.
 set -uo pipefail
 exporter=("$@")
-prometheus=${PROMETHEUS:-prometheus}
-for tool in "$prometheus" promtool curl openssl; do
+for tool in "${PROMETHEUS:-prometheus}" promtool curl openssl; do
   command -v "$tool" > /dev/null && continue
   echo "$tool is missing (apt-get install prometheus curl openssl)" >&2
   [ "${CI:-}" = true ] && exit 1
@@ -57,15 +56,8 @@ else
 fi
 exporter_pid=${pids[-1]}
 
-cat > "$tmp/prometheus.yml" <<YML
-global: {scrape_interval: 1s, scrape_timeout: 1s, evaluation_interval: 1s}
-scrape_configs:
-  - {job_name: boardstat$scrape_security, static_configs: [{targets: ['127.0.0.1:$port']}]}
-YML
 start_seconds=20
-start prometheus /-/ready "$prometheus" --config.file="$tmp/prometheus.yml" \
-  --storage.tsdb.path="$tmp/data" --web.listen-address=127.0.0.1:@PORT@ --log.level=warn
-api="http://127.0.0.1:$port/api/v1/query"
+start_prometheus "127.0.0.1:$port" "$scrape_security"
 
 query() {  # EXPRESSION: the value of the one sample of an instant query, or nothing
   curl -sf -m 2 -G "$api" --data-urlencode "query=$1" |
