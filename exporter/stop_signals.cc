@@ -25,7 +25,9 @@ StopState& state() {
   return *s;
 }
 
-void request_stop() {
+}  // namespace
+
+void ask_to_stop() {
   StopState& s = state();
   {
     std::lock_guard<std::mutex> lock(s.mutex);
@@ -37,6 +39,8 @@ void request_stop() {
   }
   s.asked.notify_all();
 }
+
+namespace {
 
 // A program that has not ended by then will not end by itself soon: ends it here.
 [[noreturn]] void end_after(std::chrono::milliseconds grace) {
@@ -60,7 +64,7 @@ void start_signal_thread(std::chrono::milliseconds grace, std::string_view) {
   signal(SIGBREAK, note_signal);
   std::thread([grace] {
     while (g_signalled == 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    request_stop();
+    ask_to_stop();
     end_after(grace);
   }).detach();
 }
@@ -84,7 +88,7 @@ void start_signal_thread(std::chrono::milliseconds grace, std::string_view progr
         fflush(stderr);
         continue;
       }
-      request_stop();
+      ask_to_stop();
       end_after(grace);
     }
   }).detach();
@@ -97,10 +101,6 @@ void start_signal_thread(std::chrono::milliseconds grace, std::string_view progr
 void start_stop_signals(std::chrono::milliseconds grace, std::string_view program) {
   state();
   start_signal_thread(grace, program);
-}
-
-void ask_to_stop() {
-  request_stop();
 }
 
 bool stop_requested() {
