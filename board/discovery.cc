@@ -33,4 +33,8 @@ size_t count_vfgs_left_out() {
   return left_out;
 }
 
+std::string vfgs_text(size_t n) {
+  return std::to_string(n) + (n == 1 ? " VFG" : " VFGs");
+}
+
 }  // namespace boardstat

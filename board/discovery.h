@@ -6,6 +6,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -54,6 +55,9 @@ size_t find_vfgs(std::vector<Vfg>& vfgs, OnFailedOpen on_failed_open) {
 /// How many VFGs past the first kMaxVfgs LmSysBrdFind finds (looking no further than 4096):
 /// those that discovery leaves out. Opens nothing.
 size_t count_vfgs_left_out();
+
+/// "1 VFG", "3 VFGs": a number of VFGs as the programs say it.
+std::string vfgs_text(size_t n);
 
 }  // namespace boardstat
 

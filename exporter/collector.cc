@@ -70,8 +70,8 @@ void Collector::tell_left_out() {
   left_out_told_ = true;
   const size_t left_out = count_vfgs_left_out();
   if (left_out == 0) return;
-  report(std::to_string(left_out) + (left_out == 1 ? " VFG" : " VFGs") +
-         " left out: the exporter reads the first " + std::to_string(kMaxVfgs));
+  report(vfgs_text(left_out) + " left out: the exporter reads the first " +
+         std::to_string(kMaxVfgs));
 }
 
 // VFGs that appeared since the last look: a board powered on, a driver loaded late.

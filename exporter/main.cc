@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "board/discovery.h"
 #include "exporter/collector.h"
 #include "exporter/exposition.h"
 #include "exporter/flags.h"
@@ -57,17 +58,14 @@ void complain(const std::string& message) {
   fprintf(stderr, "%s: %s\n", kProgram.data(), message.c_str());
 }
 
-std::string vfgs(size_t n) {
-  return std::to_string(n) + (n == 1 ? " VFG" : " VFGs");
-}
-
 // The one start-up line: the version, where the exposition goes, the VFGs found and open.
 void announce(const Collector& collector, const std::string& where) {
   const Snapshot snapshot = collector.latest();
   size_t open = 0;
   for (const VfgSnapshot& vfg : snapshot.vfgs) open += vfg.up ? 1 : 0;
   const std::string line = std::string(kProgram) + " " + BOARDSTAT_VERSION + ": " + where + "; " +
-                           vfgs(snapshot.vfgs_found) + " found, " + std::to_string(open) + " open";
+                           vfgs_text(snapshot.vfgs_found) + " found, " + std::to_string(open) +
+                           " open";
   fprintf(stderr, "%s\n", line.c_str());
   fflush(stderr);
 }

@@ -216,8 +216,7 @@ int write_snapshot(std::ostream& out, const SnapshotOptions& options) {
 
   out << "# Board snapshot by boardstat_snapshot " << options.version << ", taken "
       << options.taken_at << ".\n"
-      << "# " << found.size() << (found.size() == 1 ? " VFG" : " VFGs")
-      << " (the console shows at most " << kMaxVfgs << ").\n"
+      << "# " << vfgs_text(found.size()) << " (the console shows at most " << kMaxVfgs << ").\n"
       << "#\n"
       << "# Show it with: BOARDSIM_CONFIG=this-file boardstat\n"
       << "# Every register is frozen at the value read, counts too: on this board the acquired\n"
