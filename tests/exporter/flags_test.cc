@@ -53,5 +53,31 @@ TEST(Flags, BadCommandLines) {
   EXPECT_GT(cases, 0);
 }
 
+// Names are given once per VFG: unique, printable UTF-8, at most 64 characters (not bytes).
+TEST(Flags, VfgNames) {
+  std::string long_name;
+  for (int i = 0; i < 64; ++i) long_name += "\xc3\xb6";  // o with umlaut
+  const ParsedFlags parsed = parse_flags({"--collect.vfg-name=2=line 3 top", "--collect.vfg-name",
+                                          "0=Band \"A\"", "--collect.vfg-name=5=" + long_name});
+  ASSERT_EQ(parsed.error, "");
+  const std::vector<std::string> names = {"Band \"A\"", "", "line 3 top", "", "", long_name};
+  EXPECT_EQ(parsed.flags.collector.vfg_names, names);
+  struct Case {
+    std::vector<std::string_view> args;
+    std::string_view error;
+  };
+  for (const Case& c : {
+           Case{{"--collect.vfg-name=1=a", "--collect.vfg-name=1=b"}, ": VFG 1 is named twice"},
+           Case{{"--collect.vfg-name=0=a", "--collect.vfg-name=3=a"},
+                ": \"a\" names VFG 0 and VFG 3"},
+           Case{{"--collect.vfg-name=1=top\tcamera"}, ": the name of VFG 1 holds a control"},
+           Case{{"--collect.vfg-name=1=\xff"}, ": the name of VFG 1 holds a control"},
+           Case{{"--collect.vfg-name=1=ab\xc3"}, ": the name of VFG 1 holds a control"},
+       }) {
+    const std::string error = "--collect.vfg-name" + std::string(c.error);
+    EXPECT_EQ(parse_flags(c.args).error.substr(0, error.size()), error) << c.args.back();
+  }
+}
+
 }  // namespace
 }  // namespace boardstat
