@@ -56,15 +56,17 @@ start() {
   fail "$name did not start"
 }
 
-# start_prometheus TARGET [JOB_FIELDS [TOP...]]: a real Prometheus ($PROMETHEUS, else
-# prometheus) that scrapes TARGET (host:port) as job boardstat and evaluates every second, with
-# JOB_FIELDS (", key: value" in flow form) in the job and the top-level YAML lines TOP beside
-# it; sets port, and api to its query URL.
+# start_prometheus TARGETS [JOB_FIELDS [TOP...]]: a real Prometheus ($PROMETHEUS, else
+# prometheus) that scrapes TARGETS (host:port, blank-separated) as job boardstat and evaluates
+# every second, with JOB_FIELDS (", key: value" in flow form) in the job and the top-level YAML
+# lines TOP beside it; sets port, and api to its query URL.
 start_prometheus() {
+  local targets
+  targets=$(printf "'%s', " $1)
   {
     echo "global: {scrape_interval: 1s, scrape_timeout: 1s, evaluation_interval: 1s}"
     printf '%s\n' "${@:3}"
-    echo "scrape_configs: [{job_name: boardstat${2:-}, static_configs: [{targets: ['$1']}]}]"
+    echo "scrape_configs: [{job_name: boardstat${2:-}, static_configs: [{targets: [${targets%, }]}]}]"
   } > "$tmp/prometheus.yml"
   start prometheus /-/ready "${PROMETHEUS:-prometheus}" --config.file="$tmp/prometheus.yml" \
     --storage.tsdb.path="$tmp/prometheus-data" --web.listen-address=127.0.0.1:@PORT@ \
