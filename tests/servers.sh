@@ -59,7 +59,8 @@ start() {
 # start_prometheus TARGETS [JOB_FIELDS [TOP...]]: a real Prometheus ($PROMETHEUS, else
 # prometheus) that scrapes TARGETS (host:port, blank-separated) as job boardstat and evaluates
 # every second, with JOB_FIELDS (", key: value" in flow form) in the job and the top-level YAML
-# lines TOP beside it; sets port, and api to its query URL.
+# lines TOP beside it; sets port, and api to its query URL. Several run side by side when each
+# has its own prometheus_name (its files and log).
 start_prometheus() {
   local targets
   targets=$(printf "'%s', " $1)
@@ -67,10 +68,10 @@ start_prometheus() {
     echo "global: {scrape_interval: 1s, scrape_timeout: 1s, evaluation_interval: 1s}"
     printf '%s\n' "${@:3}"
     echo "scrape_configs: [{job_name: boardstat${2:-}, static_configs: [{targets: [${targets%, }]}]}]"
-  } > "$tmp/prometheus.yml"
-  start prometheus /-/ready "${PROMETHEUS:-prometheus}" --config.file="$tmp/prometheus.yml" \
-    --storage.tsdb.path="$tmp/prometheus-data" --web.listen-address=127.0.0.1:@PORT@ \
-    --log.level=warn
+  } > "$tmp/${prometheus_name:=prometheus}.yml"
+  start "$prometheus_name" /-/ready "${PROMETHEUS:-prometheus}" \
+    --config.file="$tmp/$prometheus_name.yml" --storage.tsdb.path="$tmp/$prometheus_name-data" \
+    --web.listen-address=127.0.0.1:@PORT@ --log.level=warn
   # shellcheck disable=SC2034  # read by the test that sources this
   api="http://127.0.0.1:$port/api/v1/query"
 }
