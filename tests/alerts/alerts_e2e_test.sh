@@ -88,13 +88,13 @@ resolved_by_clear=(
 firing_only=("BoardstatVfgNotOpened $http vfg=3 flag=-" "BoardstatCollectionStale $textfile vfg=- flag=-")
 expected=("${resolved_by_clear[@]}" "${resolved_before_clear[@]}" "${firing_only[@]}")
 
-# Once Prometheus has the textfile's data, its exporter dies as a power cut or the OOM killer
-# would end it; node_exporter goes on serving the file it left.
-scraped() {
-  curl -sf "$api" --data-urlencode "query=boardstat_up{instance=\"${textfile#instance=}\"}" |
-    grep -q '"value"'
+# Once Prometheus has seen the textfile's frames count (two files apart), its exporter dies as
+# a power cut or the OOM killer would end it; node_exporter goes on serving the file it left.
+counted() {
+  local frames="boardstat_acquired_frames_total{instance=\"${textfile#instance=}\"}"
+  curl -sf "$api" --data-urlencode "query=increase($frames[1m]) > 0" | grep -q '"value"'
 }
-within 20 scraped || fail "Prometheus has no data of the textfile exporter"
+within 20 counted || fail "Prometheus has not seen the textfile exporter's frames counted"
 kill -KILL "$textfile_exporter"
 echo "textfile exporter killed after $((SECONDS - board_start)) s of board time"
 
