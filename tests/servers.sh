@@ -75,6 +75,7 @@ start() {
 # has its own prometheus_name (its files and log).
 start_prometheus() {
   local targets
+  # shellcheck disable=SC2086  # the targets are split at blanks
   targets=$(printf "'%s', " $1)
   {
     echo "global: {scrape_interval: 1s, scrape_timeout: 1s, evaluation_interval: 1s}"

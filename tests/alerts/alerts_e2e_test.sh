@@ -92,7 +92,7 @@ expected=("${resolved_by_clear[@]}" "${resolved_before_clear[@]}" "${firing_only
 # a power cut or the OOM killer would end it; node_exporter goes on serving the file it left.
 counted() {
   local frames="boardstat_acquired_frames_total{instance=\"${textfile#instance=}\"}"
-  curl -sf "$api" --data-urlencode "query=increase($frames[1m]) > 0" | grep -q '"value"'
+  curl -sf "$api" --data-urlencode "query=increase(${frames}[1m]) > 0" | grep -q '"value"'
 }
 within 20 counted || fail "Prometheus has not seen the textfile exporter's frames counted"
 kill -KILL "$textfile_exporter"
