@@ -42,6 +42,7 @@ Collector::Vfg::Vfg() : acquired(masks_of(kAcquiredCounts, kAcquiredCountCount))
   for (const CounterMetric& c : kEngineCounts) engine.emplace_back(masks_of(&c, 1));
   for (size_t i = 0; i < kFlagSetCount; ++i) {
     snapshot.flags[i].assign(kFlagSets[i].flag_count, false);
+    snapshot.latch_sets[i].assign(kFlagSets[i].flag_count, 0);
   }
 }
 
@@ -133,9 +134,12 @@ void Collector::read_registers(Vfg& vfg) {
   for (size_t i = 0; i < kStateSetCount; ++i) s.states[i] = KvRegPeek(h, kStateSets[i].reg);
   for (size_t i = 0; i < kFlagSetCount; ++i) {
     for (size_t f = 0; f < kFlagSets[i].flag_count; ++f) {
-      s.flags[i][f] = KvRegPeek(h, kFlagSets[i].flags[f].reg) != 0;
+      const bool set = KvRegPeek(h, kFlagSets[i].flags[f].reg) != 0;
+      if (set && !s.flags[i][f] && vfg.flags_read) ++s.latch_sets[i][f];
+      s.flags[i][f] = set;
     }
   }
+  vfg.flags_read = true;
 }
 
 bool Collector::probe_wanted(size_t figure) const {
@@ -201,6 +205,7 @@ void Collector::publish(double collection_seconds) {
   next.published = SteadyClock::now();
   next.published_wall = std::chrono::system_clock::now();
   next.count_polls = polls_;
+  next.vfg_names = options_.vfg_names;
   next.vfgs.reserve(vfgs_.size());
   for (Vfg& vfg : vfgs_) {
     VfgSnapshot& s = vfg.snapshot;

@@ -34,6 +34,7 @@ struct CollectorOptions {
   std::chrono::milliseconds probe_interval{10000};  // from the start of one round to the next
   ProbeSet probe = ProbeSet::kBasic;
   std::chrono::milliseconds discovery_interval{10000};  // how often it looks for more VFGs
+  std::vector<std::string> vfg_names;  // the site's name of each VFG by number; empty: none
   /// Where the collector says that a VFG was found or opened, or that VFGs were left out; one
   /// line each, without the program's name. Empty: it says nothing.
   std::function<void(const std::string&)> report;
@@ -54,6 +55,9 @@ struct VfgSnapshot {
   std::array<uint64_t, kEngineCountCount> engine_counts{};
   std::array<uint32_t, kStateSetCount> states{};
   std::array<std::vector<bool>, kFlagSetCount> flags;
+  // Per flag of the latch sets: how often the collector saw it go from 0 to 1. A latch already
+  // set when the VFG is first read is not counted: nobody knows when it was set.
+  std::array<std::vector<uint64_t>, kFlagSetCount> latch_sets;
   std::array<std::optional<ProbeResult>, kProbeFigureCount> probe;
 };
 
@@ -61,7 +65,8 @@ struct Snapshot {
   bool collected = false;
   size_t vfgs_found = 0;
   std::vector<VfgSnapshot> vfgs;
-  double collection_seconds = 0;  // the last refresh: counts, registers and probe steps
+  std::vector<std::string> vfg_names;  // as CollectorOptions::vfg_names
+  double collection_seconds = 0;       // the last refresh: counts, registers and probe steps
   std::chrono::steady_clock::time_point published{};
   std::chrono::system_clock::time_point published_wall{};  // the same moment, on the wall clock
   uint64_t count_polls = 0;
@@ -104,6 +109,7 @@ class Collector {
     CountGroup acquired;             // as kAcquiredCounts, cleared together
     std::vector<CountGroup> engine;  // as kEngineCounts, each alone
     ProbeRun probe;
+    bool flags_read = false;
     VfgSnapshot snapshot;
     Vfg();
   };

@@ -47,8 +47,9 @@ else
 fi
 
 # A VFG that cannot be opened has only boardstat_vfg_up 0; the acquired counts keep their low
-# 16 bits (X in 16-byte units); a probe figure that runs out of time is left out; no register
-# but the probe's is written.
+# 16 bits (X in 16-byte units); a latch set before the start is not counted as set; a VFG's name
+# is its label; a probe figure that runs out of time is left out; no register but the probe's
+# is written.
 cat > "$tmp/board" <<'BOARD'
 vfg
 signal 1 1us 100ns
@@ -63,13 +64,15 @@ reg 2702 2
 reg 2714 7
 BOARD
 out=$(BOARDSIM_CONFIG="$tmp/board" BOARDSIM_TRACE="$tmp/trace" timeout 30 "$exporter" --once \
-        --collect.probe=basic) || fail "--once with a failing VFG"
+        --collect.probe=basic --collect.vfg-name="0=line 3 top") || fail "--once with a failing VFG"
 for line in 'boardstat_up 1' 'boardstat_vfgs 3' 'boardstat_vfg_up{vfg="1"} 0' \
             'boardstat_vfg_up{vfg="2"} 1' 'boardstat_acquired_frames_total{vfg="2"} 9029' \
             'boardstat_acquired_bytes_total{vfg="2"} 32' \
             'boardstat_buffer_run_level{vfg="2",state="ABORT"} 1' \
             'boardstat_buffer_error{vfg="2",flag="cplError"} 1' \
             'boardstat_buffer_error{vfg="0",flag="cplError"} 0' \
+            'boardstat_error_latch_sets_total{vfg="2",flag="cplError",panel="BufferManager"} 0' \
+            'boardstat_vfg_info{vfg="0",name="line 3 top"} 1' \
             'boardstat_probe_frame_rate_hertz{vfg="0"} 30' \
             'boardstat_probe_camera_clock_hertz{vfg="0"} 4e+07'; do
   grep -qxF "$line" <<< "$out" || fail "no line: $line"

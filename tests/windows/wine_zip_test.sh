@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The Windows zip as a user gets it: cpack makes it from the mingw build; it holds the three
-# programs, the example board description, README.txt (CRLF) and the licence where the
-# sources have one, nothing else; then every command that README.txt gives (its lines indented
-# by four spaces that start with a program, sc.exe, net, set or copy) runs under wine in the
-# unpacked folder, in order, as written but for one thing: the address :10208 becomes
+# programs, the example board description, the Grafana dashboard, README.txt (CRLF) and the
+# licence where the sources have one, nothing else; then every command that README.txt gives
+# (its lines indented by four spaces that start with a program, sc.exe, net, set or copy) runs
+# under wine in the unpacked folder, in order, as written but for one thing: the address :10208 becomes
 # 127.0.0.1 and a free port. Every exposition (/metrics, --once, the textfile, the service's
 # /metrics) passes promtool byte for byte (an LF written as CR LF is a fault: promtool then
 # reads a type "gauge\r") and says boardstat_up 1. The two that serve until Ctrl-C run in the
@@ -41,6 +41,7 @@ zips=("$tmp"/out/boardstat-*-win64.zip)
 [ -f "${zips[0]}" ] && [ "${#zips[@]}" -eq 1 ] || fail "no single zip: ${zips[*]}"
 top=$(basename "${zips[0]}" .zip)
 want="boardstat.exe boardstat_exporter.exe boardstat_snapshot.exe default.board README.txt"
+want="$want boardstat_dashboard.json"
 [ -f "$source/LICENSE" ] && want="$want LICENSE"
 python3 -m zipfile -e "${zips[0]}" "$tmp/unpacked" || fail "cannot unpack"
 dir=$tmp/unpacked/$top
