@@ -33,15 +33,20 @@ OpenedLibrary open_library(const std::string& file, bool is_path) {
   (void)current_folder_dropped;
   // No message box for a DLL that cannot be loaded: the caller says it in one line.
   const UINT old_mode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  // LOAD_WITH_ALTERED_SEARCH_PATH takes a path with backslashes only.
+  std::string name = file;
+  if (is_path) {
+    for (char& c : name) c = c == '/' ? '\\' : c;
+  }
   OpenedLibrary opened;
   opened.handle =
-      LoadLibraryExA(file.c_str(), nullptr, is_path ? LOAD_WITH_ALTERED_SEARCH_PATH : 0);
+      LoadLibraryExA(name.c_str(), nullptr, is_path ? LOAD_WITH_ALTERED_SEARCH_PATH : 0);
   const DWORD error = GetLastError();
   SetErrorMode(old_mode);
   if (opened.handle == nullptr) {
     opened.error = reason(error);
     opened.not_found = !is_path && error == ERROR_MOD_NOT_FOUND &&
-                       SearchPathA(nullptr, file.c_str(), nullptr, 0, nullptr, nullptr) == 0;
+                       SearchPathA(nullptr, name.c_str(), nullptr, 0, nullptr, nullptr) == 0;
   }
   return opened;
 }
