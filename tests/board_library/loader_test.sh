@@ -32,8 +32,10 @@ fi
 echo 'int LmSysBrdFind(void) { return 1; }' | lib32 "$w/lmd32.$ext" || skip "cannot build a 32-bit library"
 
 mkdir "$w/alone" "$w/pair"
+mkdir "$w/wrong-arch"
 cp "${programs[@]}" "$w/alone/" && cp "${programs[@]}" "${libraries[@]}" "$w/pair/" &&
-  cp "$8" "$w/init_fails.$ext" || exit 1
+  cp "${programs[@]}" "${libraries[@]}" "$w/wrong-arch/" &&
+  cp "$w/lmd32.$ext" "$w/wrong-arch/${pre}Lmd.$ext" && cp "$8" "$w/init_fails.$ext" || exit 1
 
 # run SETUP PROGRAM ARGS...: the program in the setup's folder with its environment; keys q.
 run() {
@@ -46,6 +48,7 @@ run() {
     folder) env+=(BOARDSTAT_BOARD_LIBRARY="$(path_of "$w")") ;;
     lacks-call) env+=(BOARDSTAT_BOARD_LIBRARY="$(path_of "$w/pair/${pre}Lmd.$ext")") ;;
     wrong-arch) env+=(BOARDSTAT_BOARD_LIBRARY="$(path_of "$w/lmd32.$ext")") ;;
+    wrong-arch-pair) folder=$w/wrong-arch env+=(LD_LIBRARY_PATH="$w/wrong-arch") ;;
     init-fails) env+=(BOARDSTAT_BOARD_LIBRARY="$(path_of "$w/init_fails.$ext")") ;;
     no-vendor) ;;
     vendor-pair) folder=$w/pair env+=(LD_LIBRARY_PATH="$w/pair") ;;
@@ -58,7 +61,8 @@ run() {
 }
 
 trim() { sed 's/^ *//; s/ *$//' <<<"$1"; }
-while IFS='|' read -r setup command status stderr stdout; do
+# The fields are split at " | ", so that a pattern may hold a bare |.
+while IFS=$'\t' read -r setup command status stderr stdout; do
   case $setup in '#'* | '') continue ;; esac
   setup=$(trim "$setup") command=$(trim "$command") status=$(trim "$status")
   stderr=$(trim "${stderr//EXT/$ext}") stdout=$(trim "${stdout//EXT/$ext}")
@@ -76,7 +80,7 @@ while IFS='|' read -r setup command status stderr stdout; do
   fi
   [ "$stdout" = - ] || grep -Eq -- "$stdout" "$w/out.txt" ||
     fail "$name: no line of standard output like $stdout"
-done <"$here/cases.txt"
+done < <(sed 's/ | /\t/g' "$here/cases.txt")
 
 # The exporter started before the vendor's libraries are installed takes them up at its next
 # look for VFGs (every 10 s), and says so.
