@@ -8,6 +8,8 @@
 # 32-bit library is compiled here (gcc -m32, or i686-w64-mingw32-gcc for wine).
 set -u
 wine=$1 programs=("$2" "$3" "$4") libraries=("$5" "$6" "$7")
+declare -A built
+for program in "${programs[@]}"; do built[./$(basename "$program")]=$program; done
 here=$(cd "$(dirname "$0")" && pwd)
 w=$(mktemp -d) && trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$w"' EXIT
 failures=0
@@ -53,17 +55,22 @@ run() {
     no-vendor) ;;
     vendor-pair) folder=$w/pair env+=(LD_LIBRARY_PATH="$w/pair") ;;
     sim) env+=(BOARDSTAT_BOARD_LIBRARY=sim) ;;
+    build-folder) ;;
     *) echo "unknown setup $setup" && exit 2 ;;
   esac
-  local program=$1
+  local program=./$1$exe
   shift
-  (cd "$folder" && printf q | timeout 60 env "${env[@]}" "${run[@]}" "./$program$exe" "$@")
+  # The build's own program, in its build folder: the one place where it may fall back.
+  [ "$setup" = build-folder ] && program=${built[$program]}
+  (cd "$folder" && printf q | timeout 60 env "${env[@]}" "${run[@]}" "$program" "$@")
 }
 
 trim() { sed 's/^ *//; s/ *$//' <<<"$1"; }
 # The fields are split at " | ", so that a pattern may hold a bare |.
 while IFS=$'\t' read -r setup command status stderr stdout; do
   case $setup in '#'* | '') continue ;; esac
+  # A build without the fall-back (BOARDSTAT_SIM_FALLBACK=OFF) has nothing to show here.
+  [[ $setup == build-folder* && ${BOARDSTAT_SIM_FALLBACK_BUILT:-1} != 1 ]] && continue
   setup=$(trim "$setup") command=$(trim "$command") status=$(trim "$status")
   stderr=$(trim "${stderr//EXT/$ext}") stdout=$(trim "${stdout//EXT/$ext}")
   name="$setup: $command"
