@@ -27,7 +27,7 @@ constexpr char kHowToChoose[] =
     "set BOARDSTAT_BOARD_LIBRARY to the file of a board access library, or to 'sim' for the "
     "simulated board";
 
-bool set(const char* value) {
+bool is_set(const char* value) {
   return value != nullptr && *value != '\0';
 }
 
@@ -37,11 +37,8 @@ int file_bits(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   unsigned char header[64] = {};
   if (!file.read(reinterpret_cast<char*>(header), sizeof header)) return 0;
-  if (memcmp(header,
-             "\x7f"
-             "ELF",
-             4) == 0)
-    return header[4] == 1 ? 32 : header[4] == 2 ? 64 : 0;
+  const bool elf = header[0] == 0x7f && header[1] == 'E' && header[2] == 'L' && header[3] == 'F';
+  if (elf) return header[4] == 1 ? 32 : header[4] == 2 ? 64 : 0;
   if (header[0] != 'M' || header[1] != 'Z') return 0;
   const uint32_t pe_at = header[0x3c] | header[0x3d] << 8 | header[0x3e] << 16 |
                          static_cast<uint32_t>(header[0x3f]) << 24;
@@ -186,7 +183,7 @@ BoardLibrary choose() {
     return load_named(chosen);
   }
   // A board description names the simulated board as plainly as the variable does.
-  if (set(getenv("BOARDSIM_CONFIG"))) return simulated(false);
+  if (is_set(getenv("BOARDSIM_CONFIG"))) return simulated(false);
   bool nothing_there = false;
   BoardLibrary vendor = load_vendor_pair(nothing_there);
   // Only when nothing at all is there: a vendor library that is there but broken is said.
