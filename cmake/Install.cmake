@@ -91,6 +91,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/sim/default.
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/sim/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR}
         RENAME boardsim.md)
+install(FILES ${PROJECT_SOURCE_DIR}/docs/real-boards.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # With the exporter, its alert rules for Prometheus, an example Alertmanager configuration and
 # the dashboard.

@@ -57,9 +57,22 @@ void Collector::report(const std::string& line) const {
   if (options_.report) options_.report(line);
 }
 
+bool Collector::load_library() {
+  library_ = load_board_library();
+  if (!library_.loaded && !library_failure_told_) {
+    library_failure_told_ = true;
+    report(library_.error + " (trying again every " +
+           std::to_string(options_.discovery_interval.count()) + " ms)");
+  } else if (library_.loaded && library_failure_told_) {
+    report("board access library loaded: " + library_.path);
+  }
+  return library_.loaded;
+}
+
 void Collector::discover() {
   vfgs_.clear();
   vfgs_.reserve(kMaxVfgs);
+  if (!load_library()) return;
   find_vfgs(vfgs_, OnFailedOpen::kGoOn);
   found_ = vfgs_.size();
   tell_left_out();
@@ -77,6 +90,7 @@ void Collector::tell_left_out() {
 
 // VFGs that appeared since the last look: a board powered on, a driver loaded late.
 bool Collector::look_again() {
+  if (!library_.loaded && !load_library()) return false;
   const size_t before = vfgs_.size();
   find_vfgs(vfgs_, OnFailedOpen::kGoOn);
   for (size_t i = before; i < vfgs_.size(); ++i) {
@@ -200,6 +214,7 @@ void Collector::refresh() {
 void Collector::publish(double collection_seconds) {
   Snapshot next;
   next.collected = true;
+  next.board_library = library_;
   next.vfgs_found = found_;
   next.collection_seconds = collection_seconds;
   next.published = SteadyClock::now();

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "board/board_access.h"
+#include "board/board_library.h"
 #include "board/discovery.h"
 #include "exporter/extended_count.h"
 #include "exporter/metric_tables.h"
@@ -63,6 +64,7 @@ struct VfgSnapshot {
 
 struct Snapshot {
   bool collected = false;
+  BoardLibrary board_library;  // the library the VFGs are read through, or why there is none
   size_t vfgs_found = 0;
   std::vector<VfgSnapshot> vfgs;
   std::vector<std::string> vfg_names;  // as CollectorOptions::vfg_names
@@ -78,8 +80,10 @@ class Collector {
   Collector(const Collector&) = delete;
   Collector& operator=(const Collector&) = delete;
 
-  /// Finds the VFGs and opens each; one that fails to open is retried at every refresh, and
-  /// run() looks for more every discovery interval while fewer than kMaxVfgs are found.
+  /// Loads the board access library, finds the VFGs and opens each; one that fails to open is
+  /// retried at every refresh, and run() looks for more every discovery interval while fewer
+  /// than kMaxVfgs are found. A library that cannot be loaded is reported once and tried
+  /// again at each of those looks.
   void discover();
 
   /// One collection on the calling thread: counts, registers, and, with `with_probe`, every
@@ -114,7 +118,8 @@ class Collector {
     Vfg();
   };
 
-  bool look_again();  // true when it found a VFG
+  bool load_library();  // true when a board access library is loaded
+  bool look_again();    // true when it found a VFG
   void tell_left_out();
   void report(const std::string& line) const;
   void poll_counts();
@@ -131,6 +136,8 @@ class Collector {
   CollectorOptions options_;
   std::vector<Vfg> vfgs_;
   size_t found_ = 0;
+  BoardLibrary library_;
+  bool library_failure_told_ = false;
   bool left_out_told_ = false;
   uint64_t polls_ = 0;
   std::chrono::steady_clock::time_point start_;

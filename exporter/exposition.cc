@@ -35,6 +35,15 @@ void write_up(ExpositionWriter& out, const Snapshot& snapshot) {
   for (const VfgSnapshot& vfg : snapshot.vfgs) any_open = any_open || vfg.up;
   out.family("boardstat_up", kGauge, "1 while at least one VFG is open and collected.");
   out.sample("boardstat_up", {}, snapshot.collected && any_open ? "1" : "0");
+  if (snapshot.board_library.loaded) {
+    out.family("boardstat_board_library_info", kGauge,
+               "The board access library the VFGs are read through: its file, and whether it is "
+               "the simulated board.");
+    out.sample("boardstat_board_library_info",
+               {{"path", snapshot.board_library.path},
+                {"simulated", snapshot.board_library.simulated ? "true" : "false"}},
+               "1");
+  }
   out.family("boardstat_vfgs", kGauge, "VFGs the board library found.");
   out.sample("boardstat_vfgs", {}, format_value(static_cast<uint64_t>(snapshot.vfgs_found)));
   out.family("boardstat_vfg_up", kGauge,
