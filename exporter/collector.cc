@@ -62,6 +62,13 @@ void Collector::discover() {
   find_vfgs(vfgs_, OnFailedOpen::kGoOn);
   found_ = vfgs_.size();
   tell_left_out();
+  // The lock folder is the same for every VFG: one line says it all.
+  if (options_.probe != ProbeSet::kNone && !vfgs_.empty()) {
+    const std::string problem = vfg_lock_problem(0);
+    if (!problem.empty()) {
+      report("no VFG lock (" + problem + "): the probe runs without, beside consoles too");
+    }
+  }
 }
 
 // VFGs past the limit are counted once, when the limit is first reached, and said once.
@@ -171,9 +178,19 @@ void Collector::step_probe(Vfg& vfg, SteadyClock::time_point now) {
     } else {
       return;
     }
+    run.lock.release();
     run.figure = next_figure(run.figure + 1);
   }
   run.running = run.figure < kProbeFigureCount;
+  if (run.running) {
+    // The exporter never waits for a VFG: while a console or a snapshot holds its lock, the
+    // rest of the round is given up, and the figures keep their last values.
+    run.lock = VfgLock::try_take(vfg.handle);
+    if (!run.lock.go_ahead()) {
+      run.running = false;
+      ++vfg.snapshot.probe_rounds_skipped;
+    }
+  }
   if (!run.running) ++run.rounds_done;
   if (run.running) {
     start_rate_probe(vfg.handle, measurement_of(kProbeFigures[run.figure]).probe);

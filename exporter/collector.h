@@ -20,6 +20,7 @@
 
 #include "board/board_access.h"
 #include "board/discovery.h"
+#include "board/vfg_lock.h"
 #include "exporter/extended_count.h"
 #include "exporter/metric_tables.h"
 
@@ -55,6 +56,7 @@ struct VfgSnapshot {
   std::array<uint32_t, kStateSetCount> states{};
   std::array<std::vector<bool>, kFlagSetCount> flags;
   std::array<std::optional<ProbeResult>, kProbeFigureCount> probe;
+  uint64_t probe_rounds_skipped = 0;
 };
 
 struct Snapshot {
@@ -98,6 +100,7 @@ class Collector {
     size_t figure = 0;
     uint32_t started_ms = 0;
     uint64_t rounds_done = 0;
+    VfgLock lock;  // held from a figure's start to its end
     std::chrono::steady_clock::time_point next_round{};
   };
   struct Vfg : FoundVfg {

@@ -89,7 +89,9 @@ std::unique_ptr<SharedMemory> open_shared_memory(const std::string& name, size_t
   } else {
     memory = std::make_unique<PosixSharedMemory>(mapped, total);
   }
-  close(fd);  // lets the file lock go; the mapping stays
+  // The mapping keeps the open file alive, and with it the file lock: it must be let go.
+  flock(fd, LOCK_UN);
+  close(fd);
   return memory;
 }
 
