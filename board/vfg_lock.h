@@ -7,6 +7,10 @@
 // the named mutex Global\boardstat-vfg-INDEX. BOARDSTAT_LOCK_DIR names another lock folder (on
 // Windows: other mutexes, in the session's namespace), for tests that must not meet the
 // machine's programs. A lock whose holder died is free at once.
+//
+// Beside each lock is a second one, "wanted" (boardstat-vfg-INDEX.wanted): a program that has to
+// wait holds it while it waits, so that a holder that yields (the exporter) can see it and let
+// go at once.
 #ifndef BOARDSTAT_BOARD_VFG_LOCK_H_
 #define BOARDSTAT_BOARD_VFG_LOCK_H_
 
@@ -28,8 +32,11 @@ class VfgLock {
   /// lock is free.
   VfgLock(KvHandle vfg, float wait_limit);
 
-  /// Takes the lock only if it is free now.
+  /// Takes the lock only if it is free now and no one waits for it.
   static VfgLock try_take(KvHandle vfg);
+
+  /// True while another program waits for the held lock.
+  bool wanted() const;
 
   VfgLock() = default;
   VfgLock(VfgLock&& other) noexcept;
@@ -46,6 +53,7 @@ class VfgLock {
 
  private:
   intptr_t lock_ = -1;  // the platform's lock, held; -1 when none is held
+  intptr_t wanted_ = -1;
   bool go_ahead_ = false;
 };
 
@@ -55,8 +63,9 @@ std::string vfg_lock_problem(uint32_t index);
 
 namespace vfg_lock_platform {
 
-/// The VFG's lock, opened once for the process: -1 with `problem` set when there is none.
-intptr_t open_lock(uint32_t index, std::string* problem);
+/// The VFG's lock called `what` ("lock" or "wanted"), opened once for the process: -1 with
+/// `problem` set when there is none.
+intptr_t open_lock(uint32_t index, const char* what, std::string* problem);
 /// Takes the lock, waiting at most `wait_ms` milliseconds (0: only when free now).
 bool take(intptr_t lock, uint32_t wait_ms);
 void give_back(intptr_t lock);

@@ -16,10 +16,10 @@
 
 namespace boardstat::vfg_lock_platform {
 
-intptr_t open_lock(uint32_t index, std::string* problem) {
+intptr_t open_lock(uint32_t index, const char* what, std::string* problem) {
   const char* dir = getenv("BOARDSTAT_LOCK_DIR");
   const std::string path = std::string(dir != nullptr && dir[0] != '\0' ? dir : "/run/lock") +
-                           "/boardstat-vfg-" + std::to_string(index) + ".lock";
+                           "/boardstat-vfg-" + std::to_string(index) + "." + what;
   // Opened for reading, which is all flock needs, so that a file made by another user serves.
   // An existing file is opened without O_CREAT: in a sticky folder, protected_regular refuses
   // O_CREAT on another user's file.

@@ -13,9 +13,9 @@ namespace boardstat::vfg_lock_platform {
 namespace {
 
 // BOARDSTAT_LOCK_DIR gives tests mutexes of their own, named after it.
-std::string mutex_name(uint32_t index) {
+std::string mutex_name(uint32_t index, const char* what) {
   const char* dir = getenv("BOARDSTAT_LOCK_DIR");
-  std::string name = "boardstat-vfg-" + std::to_string(index);
+  std::string name = "boardstat-vfg-" + std::to_string(index) + "." + what;
   if (dir == nullptr || dir[0] == '\0') return "Global\\" + name;
   name += '-';
   for (const char* c = dir; *c != '\0'; ++c) name += *c == '\\' ? '/' : *c;
@@ -24,8 +24,8 @@ std::string mutex_name(uint32_t index) {
 
 }  // namespace
 
-intptr_t open_lock(uint32_t index, std::string* problem) {
-  const std::string name = mutex_name(index);
+intptr_t open_lock(uint32_t index, const char* what, std::string* problem) {
+  const std::string name = mutex_name(index, what);
   SECURITY_ATTRIBUTES everyone{sizeof everyone, nullptr, FALSE};
   // Everyone may wait for and release it (SYNCHRONIZE | MUTEX_MODIFY_STATE).
   ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(A;;0x00100001;;;WD)", SDDL_REVISION_1,

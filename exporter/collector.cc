@@ -168,6 +168,15 @@ void Collector::step_probe(Vfg& vfg, SteadyClock::time_point now) {
   } else {
     const ProbeFigure& figure = kProbeFigures[run.figure];
     std::optional<ProbeResult>& result = vfg.snapshot.probe[run.figure];
+    if (run.lock.wanted()) {
+      // A console or a snapshot waits for the probe: the figure keeps its last value, and the
+      // round ends here.
+      run.lock.release();
+      run.running = false;
+      ++vfg.snapshot.probe_rounds_skipped;
+      ++run.rounds_done;
+      return;
+    }
     if (!rate_probe_busy(vfg.handle)) {
       const double count = read_rate_probe_count(vfg.handle);  // whole, up to 2^24 exact
       result =
@@ -183,8 +192,8 @@ void Collector::step_probe(Vfg& vfg, SteadyClock::time_point now) {
   }
   run.running = run.figure < kProbeFigureCount;
   if (run.running) {
-    // The exporter never waits for a VFG: while a console or a snapshot holds its lock, the
-    // rest of the round is given up, and the figures keep their last values.
+    // The exporter never waits for a VFG: while a console or a snapshot holds its lock or
+    // waits for it, the rest of the round is given up, and the figures keep their last values.
     run.lock = VfgLock::try_take(vfg.handle);
     if (!run.lock.go_ahead()) {
       run.running = false;

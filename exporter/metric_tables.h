@@ -177,8 +177,8 @@ inline constexpr size_t kProbeFigureCount = std::size(kProbeFigures);
 /// Probe rounds given up because a console or a snapshot held the VFG's lock.
 inline constexpr std::string_view kProbeRoundsSkipped = "boardstat_probe_rounds_skipped_total";
 inline constexpr std::string_view kProbeRoundsSkippedHelp =
-    "Rate probe rounds skipped, from the first figure that found the VFG's lock held by "
-    "another program (a console or boardstat_snapshot): people come first.";
+    "Rate probe rounds given up, from the figure at which a console or boardstat_snapshot "
+    "held the VFG's lock or waited for it: people come first.";
 
 /// The measurement behind a figure.
 constexpr const system_probe::Measurement& measurement_of(const ProbeFigure& figure) {
