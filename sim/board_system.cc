@@ -99,23 +99,26 @@ BoardSystem::BoardSystem(BoardDescription description, std::unique_ptr<Clock> cl
                          std::string trace_name, std::unique_ptr<SharedMemory> shared,
                          uint64_t fingerprint, const std::string& share_name)
     : BoardSystem(std::move(description), std::move(clock), trace, std::move(trace_name)) {
-  shared_ = std::move(shared);
-  Turn turn(shared_.get());
-  auto* header = static_cast<Header*>(shared_->bytes());
-  if (header->made == 0) {
-    new (header) Header();
-    header->fingerprint = fingerprint;
-    header->made = kMade;
+  auto* header = static_cast<Header*>(shared->bytes());
+  bool same_board;
+  {
+    Turn turn(shared.get());
+    if (header->made == 0) {
+      new (header) Header();
+      header->fingerprint = fingerprint;
+      header->made = kMade;
+    }
+    same_board = header->made == kMade && header->fingerprint == fingerprint;
   }
-  if (header->made != kMade || header->fingerprint != fingerprint) {
+  if (!same_board) {
     fprintf(stderr, "boardsim: BOARDSIM_SHARE=%s: in use by a board of another description\n",
             share_name.c_str());
     fflush(stderr);
     description_ = BoardDescription{};
     models_.clear();
-    shared_.reset();
     return;
   }
+  shared_ = std::move(shared);
   header_ = header;
 }
 
