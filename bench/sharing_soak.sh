@@ -48,6 +48,6 @@ print('values beside the exporter that the lone console never showed: %d' % bad)
 sys.exit(1 if bad else 0)
 EOF
 status=$?
-grep -E '^boardstat_probe_rounds_skipped_total\{vfg="0"\}' <<< "$metrics"
+grep -E '^boardstat_skipped_probe_rounds_total\{vfg="0"\}' <<< "$metrics"
 grep -E '^boardstat_probe_measured_timestamp_seconds\{vfg="0",measurement="boardstat_probe_frame_rate_hertz"\}' <<< "$metrics"
 exit $status

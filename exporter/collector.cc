@@ -173,7 +173,7 @@ void Collector::step_probe(Vfg& vfg, SteadyClock::time_point now) {
       // round ends here.
       run.lock.release();
       run.running = false;
-      ++vfg.snapshot.probe_rounds_skipped;
+      ++vfg.snapshot.skipped_probe_rounds;
       ++run.rounds_done;
       return;
     }
@@ -197,7 +197,7 @@ void Collector::step_probe(Vfg& vfg, SteadyClock::time_point now) {
     run.lock = VfgLock::try_take(vfg.handle);
     if (!run.lock.go_ahead()) {
       run.running = false;
-      ++vfg.snapshot.probe_rounds_skipped;
+      ++vfg.snapshot.skipped_probe_rounds;
     }
   }
   if (!run.running) ++run.rounds_done;

@@ -56,7 +56,7 @@ struct VfgSnapshot {
   std::array<uint32_t, kStateSetCount> states{};
   std::array<std::vector<bool>, kFlagSetCount> flags;
   std::array<std::optional<ProbeResult>, kProbeFigureCount> probe;
-  uint64_t probe_rounds_skipped = 0;
+  uint64_t skipped_probe_rounds = 0;
 };
 
 struct Snapshot {

@@ -58,7 +58,7 @@ exporter_up
 within 20 newer 2 0 || fail "the exporter measured nothing"
 console beside '++o' "$seconds" -d 1
 diff <(figures alone) <(figures beside) || fail "a console beside the exporter shows other figures"
-[ "$(metric 'boardstat_probe_rounds_skipped_total{vfg="2"}')" -gt 0 ] ||
+[ "$(metric 'boardstat_skipped_probe_rounds_total{vfg="2"}')" -gt 0 ] ||
   fail "the exporter never gave way to the console"
 [ ${#wine[@]} -gt 0 ] && exit 0
 
