@@ -1,14 +1,13 @@
 #include "exporter/http/web_config.h"
 
-#include <crypt.h>
-#include <openssl/sha.h>
 #include <openssl/ssl.h>
 #include <yaml-cpp/yaml.h>
 
-#include <cstring>
+#include <algorithm>
 #include <filesystem>
-#include <mutex>
 #include <set>
+
+#include "exporter/http/password_check.h"
 
 namespace boardstat {
 namespace {
@@ -18,6 +17,16 @@ namespace ssl = boost::asio::ssl;
 const std::set<std::string> kClientAuthTypes = {"NoClientCert", "RequestClientCert",
                                                 "RequireAnyClientCert", "VerifyClientCertIfGiven",
                                                 "RequireAndVerifyClientCert"};
+
+// OpenSSL's number for a version's name in the file; 0 for a name of none.
+int tls_version(const std::string& name) {
+  static const std::map<std::string, int> kVersions = {{"TLS10", TLS1_VERSION},
+                                                       {"TLS11", TLS1_1_VERSION},
+                                                       {"TLS12", TLS1_2_VERSION},
+                                                       {"TLS13", TLS1_3_VERSION}};
+  const auto found = kVersions.find(name);
+  return found == kVersions.end() ? 0 : found->second;
+}
 
 std::string scalar(const YAML::Node& node, const std::string& what) {
   if (!node.IsScalar()) throw std::runtime_error(what + " must be a string");
@@ -39,14 +48,16 @@ WebConfig::Tls read_tls(const YAML::Node& node, const std::filesystem::path& fol
       if (kClientAuthTypes.count(value) == 0)
         throw std::runtime_error("invalid client_auth_type \"" + value + "\"");
       tls.client_auth_type = value;
-    } else if (key == "min_version") {
-      if (value != "TLS10" && value != "TLS11" && value != "TLS12" && value != "TLS13")
-        throw std::runtime_error("unknown TLS version: " + value);
-      tls.min_version = value;
+    } else if (key == "min_version" || key == "max_version") {
+      if (tls_version(value) == 0) throw std::runtime_error("unknown TLS version: " + value);
+      (key == "min_version" ? tls.min_version : tls.max_version) = value;
     } else {
       throw std::runtime_error("tls_server_config." + key + " is not supported");
     }
   }
+  if (tls_version(tls.min_version) > tls_version(tls.max_version))
+    throw std::runtime_error("min_version " + tls.min_version + " is above max_version " +
+                             tls.max_version);
   if (tls.cert_file.empty()) throw std::runtime_error("missing cert_file");
   if (tls.key_file.empty()) throw std::runtime_error("missing key_file");
   const bool verifies = tls.client_auth_type == "VerifyClientCertIfGiven" ||
@@ -79,7 +90,7 @@ std::optional<WebConfig> read_web_config(const std::string& path, std::string* e
           const std::string hash = scalar(user.second, "the hash of user " + name);
           if (name.find(':') != std::string::npos)
             throw std::runtime_error("user name \"" + name + "\" holds a colon");
-          if (hash.rfind("$2", 0) != 0)
+          if (bcrypt_cost(hash) == 0)
             throw std::runtime_error("the hash of user " + name + " is not a bcrypt hash");
           config.users[name] = hash;
         }
@@ -90,6 +101,9 @@ std::optional<WebConfig> read_web_config(const std::string& path, std::string* e
         throw std::runtime_error("unknown field \"" + key + "\"");
       }
     }
+    int cost = 0;
+    for (const auto& user : config.users) cost = std::max(cost, bcrypt_cost(user.second));
+    if (cost != 0) config.unknown_user_hash = unknown_user_hash(cost);
     if (config.tls) {
       std::string reason;
       if (!make_tls_context(*config.tls, &reason)) throw std::runtime_error(reason);
@@ -105,11 +119,8 @@ std::shared_ptr<ssl::context> make_tls_context(const WebConfig::Tls& tls, std::s
   auto context = std::make_shared<ssl::context>(ssl::context::tls_server);
   context->set_options(ssl::context::default_workarounds | ssl::context::no_sslv2 |
                        ssl::context::no_sslv3 | ssl::context::single_dh_use);
-  const int version = tls.min_version == "TLS13"   ? TLS1_3_VERSION
-                      : tls.min_version == "TLS12" ? TLS1_2_VERSION
-                      : tls.min_version == "TLS11" ? TLS1_1_VERSION
-                                                   : TLS1_VERSION;
-  SSL_CTX_set_min_proto_version(context->native_handle(), version);
+  SSL_CTX_set_min_proto_version(context->native_handle(), tls_version(tls.min_version));
+  SSL_CTX_set_max_proto_version(context->native_handle(), tls_version(tls.max_version));
   // An idle connection gives its record buffers (about 34 KiB) back until it talks again.
   SSL_CTX_set_mode(context->native_handle(), SSL_MODE_RELEASE_BUFFERS);
   boost::system::error_code ec;
@@ -146,32 +157,6 @@ std::shared_ptr<ssl::context> make_tls_context(const WebConfig::Tls& tls, std::s
   SSL_CTX_set_session_id_context(context->native_handle(), kSessionContext,
                                  sizeof kSessionContext - 1);
   return context;
-}
-
-bool password_matches(const std::string& user, const std::string& password,
-                      const std::string& hash) {
-  // Remembered by a digest of the three, never the password itself.
-  const std::string key = user + '\0' + hash + '\0' + password;
-  unsigned char digest[SHA256_DIGEST_LENGTH];
-  SHA256(reinterpret_cast<const unsigned char*>(key.data()), key.size(), digest);
-  const std::string remembered(reinterpret_cast<const char*>(digest), sizeof digest);
-  static std::mutex mutex;
-  static std::set<std::string> matched;
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    if (matched.count(remembered) != 0) return true;
-  }
-  auto data = std::make_unique<crypt_data>();
-  const char* result = crypt_r(password.c_str(), hash.c_str(), data.get());
-  if (result == nullptr || result[0] == '*' || std::strlen(result) != hash.size()) return false;
-  unsigned char differ = 0;
-  for (size_t i = 0; i < hash.size(); ++i)
-    differ |= static_cast<unsigned char>(result[i] ^ hash[i]);
-  if (differ != 0) return false;
-  std::lock_guard<std::mutex> lock(mutex);
-  if (matched.size() > 256) matched.clear();
-  matched.insert(remembered);
-  return true;
 }
 
 }  // namespace boardstat

@@ -23,11 +23,17 @@
 
 #include <zlib.h>
 
+#include <boost/beast/core/detail/base64.hpp>
 #include <boost/beast/http.hpp>
 
 #include "exporter/gzip.h"
 #include "exporter/http/http_server.h"
 #include "exporter/http/listen_address.h"
+#ifdef BOARDSTAT_EXPORTER_TLS
+#include <future>
+
+#include "exporter/http/password_check.h"
+#endif
 
 namespace boardstat {
 namespace {
@@ -463,6 +469,153 @@ TEST_F(HttpServerTest, TlsWithPasswordsAndAPlainClientFailsAlone) {
   EXPECT_TRUE(plain.closed_within(3s));
   EXPECT_EQ(curl_tls(port(), ""), "401 Unauthorized\n|401");
   EXPECT_EQ(curl_tls(port(), "-u alice:s3cret"), big + "|200");
+}
+
+// Basic credentials, "Authorization: Basic BASE64(user:password)" and CR LF.
+std::string authorization(const std::string& user, const std::string& password) {
+  namespace base64 = boost::beast::detail::base64;
+  const std::string plain = user + ":" + password;
+  std::string coded(base64::encoded_size(plain.size()), '\0');
+  coded.resize(base64::encode(coded.data(), plain.data(), plain.size()));
+  return "Authorization: Basic " + coded + "\r\n";
+}
+
+// alice:s3cret at bcrypt's usual cost of 10: some 100 ms of processor time a check.
+const std::string kAliceCost10 =
+    "basic_auth_users: {alice: '$2b$10$Mnv4rIeU.nZ5jc1dsqgn4.XlfHNOhRXNeMEpl5It9kVM4FGAeMHjW'}\n";
+
+// 30 clients sending wrong passwords, known users and unknown ones, each needing bcrypt: the
+// checks wait in a line of their own, those past it are refused at once, and a scraper whose
+// password was accepted before is answered at once throughout.
+TEST_F(HttpServerTest, AFloodOfWrongPasswordsDoesNotStallAnAcceptedScraper) {
+  write_config(kAliceCost10);
+  options.web_config_file = web_yml;
+  start();
+  const auto get = [](Client& c, const std::string& credentials) {
+    return c.raw("GET /metrics HTTP/1.1\r\nHost: a\r\n" + credentials + "\r\n");
+  };
+  Client scraper(port());
+  const auto first = get(scraper, authorization("alice", "s3cret"));
+  ASSERT_TRUE(first && first->result_int() == 200);
+  std::atomic<bool> done{false};
+  std::atomic<int> refused{0}, busy{0}, other{0};
+  std::vector<std::thread> flood;
+  for (int t = 0; t < 30; ++t) {
+    flood.emplace_back([&, t] {
+      for (int i = 0; !done; ++i) {
+        Client c(port());
+        const auto r = get(c, authorization(t % 2 ? "alice" : "mallory", std::to_string(i)));
+        const unsigned status = r ? r->result_int() : 0;
+        (status == 401 ? refused : status == 503 ? busy : other)++;
+      }
+    });
+  }
+  Clock::duration slowest{};
+  for (int i = 0; i < 30; ++i) {
+    std::this_thread::sleep_for(100ms);
+    const auto start = Clock::now();
+    const auto r = get(scraper, authorization("alice", "s3cret"));
+    ASSERT_TRUE(r && r->result_int() == 200) << "scrape " << i;
+    slowest = std::max(slowest, Clock::now() - start);
+  }
+  done = true;
+  for (auto& t : flood) t.join();
+  EXPECT_LT(slowest, 500ms) << "a scrape waited behind the password checks";
+  EXPECT_GT(refused.load(), 0);
+  EXPECT_GT(busy.load(), 0) << "the line of checks never filled";
+  EXPECT_EQ(other.load(), 0);
+}
+
+// The worker's outcomes, then the same asked again: remembered, answered at once. An unknown
+// user is checked too (against the hash of its cost), and refused whatever the password.
+TEST(PasswordCheck, CheckedOnTheWorkerThenRemembered) {
+  const std::string hash = "$2b$04$hS54ELe8Z1AGPGqg42wmBudM4HgFf.xbDsHJsAJpUyxMnK6KMm.Ui";
+  using Verdict = PasswordCheck::Verdict;
+  const struct {
+    PasswordCheck::Attempt attempt;
+    bool accepted;
+  } cases[] = {{{"alice", "s3cret", hash, true}, true},
+               {{"alice", "other", hash, true}, false},
+               {{"carol", "s3cret", unknown_user_hash(4), false}, false},
+               {{"carol", "s3cret", hash, false}, false}};
+  PasswordCheck check;
+  const auto always = [] { return true; };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.attempt.user + ":" + c.attempt.password);
+    std::promise<bool> outcome;
+    ASSERT_EQ(check.check(
+                  c.attempt, [&](bool ok) { outcome.set_value(ok); }, always),
+              Verdict::kQueued);
+    auto future = outcome.get_future();
+    ASSERT_EQ(future.wait_for(5s), std::future_status::ready);
+    EXPECT_EQ(future.get(), c.accepted);
+    EXPECT_EQ(check.check(
+                  c.attempt, [](bool) { ADD_FAILURE() << "checked again"; }, always),
+              c.accepted ? Verdict::kAccepted : Verdict::kRefused);
+  }
+  EXPECT_EQ(bcrypt_cost(unknown_user_hash(12)), 12);
+}
+
+// One check under way (held in its wanted()), one waiting: the next is refused at once.
+TEST(PasswordCheck, PastTheLineBusyAtOnce) {
+  PasswordCheck check(1);
+  std::promise<void> release;
+  std::promise<void> under_way;
+  auto hold = release.get_future().share();
+  const PasswordCheck::Attempt attempt{"alice", "x", unknown_user_hash(4), false};
+  const auto ignore = [](bool) {};
+  ASSERT_EQ(check.check(attempt, ignore,
+                        [&] {
+                          under_way.set_value();
+                          hold.wait();
+                          return false;
+                        }),
+            PasswordCheck::Verdict::kQueued);
+  under_way.get_future().wait();
+  const auto wanted = [] { return true; };
+  EXPECT_EQ(check.check({"alice", "y", attempt.hash, false}, ignore, wanted),
+            PasswordCheck::Verdict::kQueued);
+  EXPECT_EQ(check.check({"alice", "z", attempt.hash, false}, ignore, wanted),
+            PasswordCheck::Verdict::kBusy);
+  release.set_value();
+}
+
+// Memories of bounded size, and of bounded time for refusals.
+TEST(PasswordCheck, MemoriesAreBounded) {
+  const auto t0 = OutcomeMemory::Clock::now();
+  OutcomeMemory memory(2, 60s);
+  for (const char* digest : {"a", "b", "c"}) memory.add(digest, t0);
+  EXPECT_FALSE(memory.holds("a", t0));
+  EXPECT_TRUE(memory.holds("b", t0) && memory.holds("c", t0));
+  EXPECT_EQ(memory.size(), 2u);
+  EXPECT_FALSE(memory.holds("c", t0 + 60s));
+}
+
+// What each TLS setting of the file lets a client negotiate (curl's own limits on the right):
+// the server's range of versions. A new connection takes the file as it is now.
+TEST_F(HttpServerTest, TlsVersionsOfTheFileAreTheOnesNegotiated) {
+  ASSERT_TRUE(make_certificate()) << "openssl is missing (apt-get install openssl)";
+  const std::string tls = "tls_server_config: {cert_file: cert.pem, key_file: key.pem";
+  write_config(tls + "}\n");
+  options.web_config_file = web_yml;
+  start();
+  const struct {
+    std::string settings, client;
+    bool served;
+  } cases[] = {
+      {"", "--tlsv1.2 --tls-max 1.2", true},
+      {"", "--tlsv1.3", true},
+      {"", "--tlsv1.1 --tls-max 1.1", false},
+      {", min_version: TLS13", "--tlsv1.2 --tls-max 1.2", false},
+      {", min_version: TLS13", "--tlsv1.3", true},
+      {", max_version: TLS12", "--tlsv1.3", false},
+      {", max_version: TLS12", "--tlsv1.2 --tls-max 1.2", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.settings + " / " + c.client);
+    write_config(tls + c.settings + "}\n");
+    EXPECT_EQ(curl_tls(port(), c.client), c.served ? kMetrics + "|200" : "|000");
+  }
 }
 
 #endif  // BOARDSTAT_EXPORTER_TLS
