@@ -502,9 +502,10 @@ TEST_F(HttpServerTest, AFloodOfWrongPasswordsDoesNotStallAnAcceptedScraper) {
   std::vector<std::thread> flood;
   for (int t = 0; t < 30; ++t) {
     flood.emplace_back([&, t] {
+      Client c(port());  // kept alive: each answer is followed at once by the next request
       for (int i = 0; !done; ++i) {
-        Client c(port());
-        const auto r = get(c, authorization(t % 2 ? "alice" : "mallory", std::to_string(i)));
+        const auto r =
+            get(c, authorization(t % 2 ? "alice" : "mallory", std::to_string(t * 100000 + i)));
         const unsigned status = r ? r->result_int() : 0;
         (status == 401 ? refused : status == 503 ? busy : other)++;
       }
