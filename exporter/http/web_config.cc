@@ -28,6 +28,42 @@ int tls_version(const std::string& name) {
   return found == kVersions.end() ? 0 : found->second;
 }
 
+// The names the file uses (Go's) and OpenSSL's for the same thing. Cipher suites are those of
+// TLS 1.2 and below, as in the other exporters: TLS 1.3's are not chosen by the file.
+const std::map<std::string, std::string> kCipherSuites = {
+    {"TLS_RSA_WITH_AES_128_CBC_SHA", "AES128-SHA"},
+    {"TLS_RSA_WITH_AES_256_CBC_SHA", "AES256-SHA"},
+    {"TLS_RSA_WITH_AES_128_GCM_SHA256", "AES128-GCM-SHA256"},
+    {"TLS_RSA_WITH_AES_256_GCM_SHA384", "AES256-GCM-SHA384"},
+    {"TLS_ECDHE_ECDSA_WITH_AES_128_CBC_SHA", "ECDHE-ECDSA-AES128-SHA"},
+    {"TLS_ECDHE_ECDSA_WITH_AES_256_CBC_SHA", "ECDHE-ECDSA-AES256-SHA"},
+    {"TLS_ECDHE_RSA_WITH_AES_128_CBC_SHA", "ECDHE-RSA-AES128-SHA"},
+    {"TLS_ECDHE_RSA_WITH_AES_256_CBC_SHA", "ECDHE-RSA-AES256-SHA"},
+    {"TLS_ECDHE_RSA_WITH_AES_128_GCM_SHA256", "ECDHE-RSA-AES128-GCM-SHA256"},
+    {"TLS_ECDHE_ECDSA_WITH_AES_128_GCM_SHA256", "ECDHE-ECDSA-AES128-GCM-SHA256"},
+    {"TLS_ECDHE_RSA_WITH_AES_256_GCM_SHA384", "ECDHE-RSA-AES256-GCM-SHA384"},
+    {"TLS_ECDHE_ECDSA_WITH_AES_256_GCM_SHA384", "ECDHE-ECDSA-AES256-GCM-SHA384"},
+    {"TLS_ECDHE_RSA_WITH_CHACHA20_POLY1305_SHA256", "ECDHE-RSA-CHACHA20-POLY1305"},
+    {"TLS_ECDHE_ECDSA_WITH_CHACHA20_POLY1305_SHA256", "ECDHE-ECDSA-CHACHA20-POLY1305"}};
+const std::map<std::string, std::string> kCurves = {
+    {"CurveP256", "P-256"}, {"CurveP384", "P-384"}, {"CurveP521", "P-521"}, {"X25519", "X25519"}};
+
+// A list of names of `table` as OpenSSL's names joined by colons.
+std::string openssl_names(const YAML::Node& node, const std::string& key,
+                          const std::map<std::string, std::string>& table) {
+  if (!node.IsSequence()) throw std::runtime_error("tls_server_config." + key + " must be a list");
+  std::string names;
+  for (const auto& item : node) {
+    const std::string name = item.IsScalar() ? item.as<std::string>() : "";
+    const auto found = table.find(name);
+    if (found == table.end())
+      throw std::runtime_error("tls_server_config." + key + ": unknown name \"" + name + "\"");
+    names += (names.empty() ? "" : ":") + found->second;
+  }
+  if (names.empty()) throw std::runtime_error("tls_server_config." + key + " is empty");
+  return names;
+}
+
 std::string scalar(const YAML::Node& node, const std::string& what) {
   if (!node.IsScalar()) throw std::runtime_error(what + " must be a string");
   return node.as<std::string>();
@@ -38,6 +74,14 @@ WebConfig::Tls read_tls(const YAML::Node& node, const std::filesystem::path& fol
   WebConfig::Tls tls;
   for (const auto& entry : node) {
     const std::string key = entry.first.as<std::string>();
+    if (key == "cipher_suites") {
+      tls.cipher_suites = openssl_names(entry.second, key, kCipherSuites);
+      continue;
+    }
+    if (key == "curve_preferences") {
+      tls.curves = openssl_names(entry.second, key, kCurves);
+      continue;
+    }
     const std::string value = scalar(entry.second, "tls_server_config." + key);
     if (key == "cert_file" || key == "key_file" || key == "client_ca_file") {
       std::string& path = key == "cert_file"  ? tls.cert_file
@@ -51,6 +95,10 @@ WebConfig::Tls read_tls(const YAML::Node& node, const std::filesystem::path& fol
     } else if (key == "min_version" || key == "max_version") {
       if (tls_version(value) == 0) throw std::runtime_error("unknown TLS version: " + value);
       (key == "min_version" ? tls.min_version : tls.max_version) = value;
+    } else if (key == "prefer_server_cipher_suites") {
+      if (value != "true" && value != "false")
+        throw std::runtime_error("prefer_server_cipher_suites must be true or false");
+      tls.prefer_server_cipher_suites = value == "true";
     } else {
       throw std::runtime_error("tls_server_config." + key + " is not supported");
     }
@@ -121,6 +169,18 @@ std::shared_ptr<ssl::context> make_tls_context(const WebConfig::Tls& tls, std::s
                        ssl::context::no_sslv3 | ssl::context::single_dh_use);
   SSL_CTX_set_min_proto_version(context->native_handle(), tls_version(tls.min_version));
   SSL_CTX_set_max_proto_version(context->native_handle(), tls_version(tls.max_version));
+  if (!tls.cipher_suites.empty() &&
+      SSL_CTX_set_cipher_list(context->native_handle(), tls.cipher_suites.c_str()) != 1) {
+    *error = "cipher_suites: none of them is available";
+    return nullptr;
+  }
+  if (!tls.curves.empty() &&
+      SSL_CTX_set1_groups_list(context->native_handle(), tls.curves.c_str()) != 1) {
+    *error = "curve_preferences: none of them is available";
+    return nullptr;
+  }
+  if (tls.prefer_server_cipher_suites)
+    SSL_CTX_set_options(context->native_handle(), SSL_OP_CIPHER_SERVER_PREFERENCE);
   // An idle connection gives its record buffers (about 34 KiB) back until it talks again.
   SSL_CTX_set_mode(context->native_handle(), SSL_MODE_RELEASE_BUFFERS);
   boost::system::error_code ec;

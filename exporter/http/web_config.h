@@ -18,6 +18,8 @@ struct WebConfig {
     std::string client_auth_type = "NoClientCert";
     std::string min_version = "TLS12";
     std::string max_version = "TLS13";
+    std::string cipher_suites, curves;  // OpenSSL's names, joined by colons; empty: its defaults
+    bool prefer_server_cipher_suites = false;
   };
   std::optional<Tls> tls;                    // absent: plain HTTP
   std::map<std::string, std::string> users;  // user -> bcrypt hash; empty: no password asked

@@ -593,8 +593,10 @@ TEST(PasswordCheck, MemoriesAreBounded) {
 }
 
 // What each TLS setting of the file lets a client negotiate (curl's own limits on the right):
-// the server's range of versions. A new connection takes the file as it is now.
-TEST_F(HttpServerTest, TlsVersionsOfTheFileAreTheOnesNegotiated) {
+// the range of versions, the cipher suites of TLS 1.2, the key exchange groups (with TLS 1.3,
+// where they do not depend on the certificate's curve). A new connection takes the file as it
+// is now.
+TEST_F(HttpServerTest, TlsSettingsOfTheFileAreTheOnesNegotiated) {
   ASSERT_TRUE(make_certificate()) << "openssl is missing (apt-get install openssl)";
   const std::string tls = "tls_server_config: {cert_file: cert.pem, key_file: key.pem";
   write_config(tls + "}\n");
@@ -611,6 +613,13 @@ TEST_F(HttpServerTest, TlsVersionsOfTheFileAreTheOnesNegotiated) {
       {", min_version: TLS13", "--tlsv1.3", true},
       {", max_version: TLS12", "--tlsv1.3", false},
       {", max_version: TLS12", "--tlsv1.2 --tls-max 1.2", true},
+      {", cipher_suites: [TLS_ECDHE_ECDSA_WITH_AES_128_GCM_SHA256]",
+       "--tls-max 1.2 --ciphers ECDHE-ECDSA-AES128-GCM-SHA256", true},
+      {", cipher_suites: [TLS_ECDHE_ECDSA_WITH_AES_128_GCM_SHA256]",
+       "--tls-max 1.2 --ciphers ECDHE-ECDSA-AES256-GCM-SHA384", false},
+      {", curve_preferences: [CurveP384]", "--tlsv1.3 --curves P-384", true},
+      {", curve_preferences: [CurveP384]", "--tlsv1.3 --curves X25519", false},
+      {", curve_preferences: [X25519, CurveP256]", "--tlsv1.3 --curves X25519", true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.settings + " / " + c.client);
