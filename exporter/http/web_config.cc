@@ -64,6 +64,22 @@ std::string openssl_names(const YAML::Node& node, const std::string& key,
   return names;
 }
 
+// A reason as one line: the file's own bytes, which a reason may quote (a field's name, the
+// character that yaml-cpp could not read), with control characters written as \xNN.
+std::string one_line(const std::string& text) {
+  std::string line;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7f) {
+      line += c;
+    } else {
+      static const char kHex[] = "0123456789abcdef";
+      line += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 15];
+    }
+  }
+  return line;
+}
+
 std::string scalar(const YAML::Node& node, const std::string& what) {
   if (!node.IsScalar()) throw std::runtime_error(what + " must be a string");
   return node.as<std::string>();
@@ -158,7 +174,7 @@ std::optional<WebConfig> read_web_config(const std::string& path, std::string* e
     }
     return config;
   } catch (const std::exception& e) {
-    *error = e.what();
+    *error = one_line(e.what());
     return std::nullopt;
   }
 }

@@ -32,8 +32,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   web_yml = std::string(folder) + "/web.yml";
   const std::string make_certificate =
       "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
-      "-subj /CN=127.0.0.1 -keyout " + std::string(folder) + "/key.pem -out " + folder +
-      "/cert.pem >/dev/null 2>&1";
+      "-subj /CN=127.0.0.1 -keyout " +
+      std::string(folder) + "/key.pem -out " + folder + "/cert.pem >/dev/null 2>&1";
   if (system(make_certificate.c_str()) != 0)
     fprintf(stderr, "web config fuzzer: no certificate (openssl is missing)\n");
   return 0;
