@@ -446,13 +446,19 @@ std::string curl_tls(unsigned short port, const std::string& curl_options) {
   return out;
 }
 
-TEST_F(HttpServerTest, TlsWithPasswordsAndAPlainClientFailsAlone) {
+// Then what each TLS setting of the file lets a client negotiate (curl's own limits on the
+// right): the range of versions, the cipher suites of TLS 1.2, the key exchange groups (with
+// TLS 1.3, where they do not depend on the certificate's curve). A new connection takes the
+// file as it is now.
+TEST_F(HttpServerTest, TlsWithPasswordsAPlainClientFailsAloneAndTheSettingsHold) {
   ASSERT_TRUE(make_certificate()) << "openssl is missing (apt-get install openssl)";
   ASSERT_EQ(std::system("curl --version >/dev/null"), 0)
       << "curl is missing (apt-get install curl)";
-  write_config(
-      "tls_server_config: {cert_file: cert.pem, key_file: key.pem, min_version: TLS12}\n"
-      "basic_auth_users: {alice: $2b$04$hS54ELe8Z1AGPGqg42wmBudM4HgFf.xbDsHJsAJpUyxMnK6KMm.Ui}\n");
+  const std::string tls = "tls_server_config: {cert_file: cert.pem, key_file: key.pem";
+  const std::string users =
+      "}\nbasic_auth_users: {alice: "
+      "$2b$04$hS54ELe8Z1AGPGqg42wmBudM4HgFf.xbDsHJsAJpUyxMnK6KMm.Ui}\n";
+  write_config(tls + users);
   options.web_config_file = web_yml;
   // Many TLS records: the answer is written record by record.
   std::string big;
@@ -468,7 +474,30 @@ TEST_F(HttpServerTest, TlsWithPasswordsAndAPlainClientFailsAlone) {
   EXPECT_EQ(refused->body(), "Client sent an HTTP request to an HTTPS server.\n");
   EXPECT_TRUE(plain.closed_within(3s));
   EXPECT_EQ(curl_tls(port(), ""), "401 Unauthorized\n|401");
-  EXPECT_EQ(curl_tls(port(), "-u alice:s3cret"), big + "|200");
+  const struct {
+    std::string settings, client;
+    bool served;
+  } cases[] = {
+      {"", "--tlsv1.2 --tls-max 1.2", true},
+      {"", "--tlsv1.3", true},
+      {"", "--tlsv1.1 --tls-max 1.1", false},
+      {", min_version: TLS13", "--tlsv1.2 --tls-max 1.2", false},
+      {", min_version: TLS13", "--tlsv1.3", true},
+      {", max_version: TLS12", "--tlsv1.3", false},
+      {", max_version: TLS12", "--tlsv1.2 --tls-max 1.2", true},
+      {", cipher_suites: [TLS_ECDHE_ECDSA_WITH_AES_128_GCM_SHA256]",
+       "--tls-max 1.2 --ciphers ECDHE-ECDSA-AES128-GCM-SHA256", true},
+      {", cipher_suites: [TLS_ECDHE_ECDSA_WITH_AES_128_GCM_SHA256]",
+       "--tls-max 1.2 --ciphers ECDHE-ECDSA-AES256-GCM-SHA384", false},
+      {", curve_preferences: [CurveP384]", "--tlsv1.3 --curves P-384", true},
+      {", curve_preferences: [CurveP384]", "--tlsv1.3 --curves X25519", false},
+      {", curve_preferences: [X25519, CurveP256]", "--tlsv1.3 --curves X25519", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.settings + " / " + c.client);
+    write_config(tls + c.settings + users);
+    EXPECT_EQ(curl_tls(port(), "-u alice:s3cret " + c.client), c.served ? big + "|200" : "|000");
+  }
 }
 
 // Basic credentials, "Authorization: Basic BASE64(user:password)" and CR LF.
@@ -557,30 +586,6 @@ TEST(PasswordCheck, CheckedOnTheWorkerThenRemembered) {
   EXPECT_EQ(bcrypt_cost(unknown_user_hash(12)), 12);
 }
 
-// One check under way (held in its wanted()), one waiting: the next is refused at once.
-TEST(PasswordCheck, PastTheLineBusyAtOnce) {
-  PasswordCheck check(1);
-  std::promise<void> release;
-  std::promise<void> under_way;
-  auto hold = release.get_future().share();
-  const PasswordCheck::Attempt attempt{"alice", "x", unknown_user_hash(4), false};
-  const auto ignore = [](bool) {};
-  ASSERT_EQ(check.check(attempt, ignore,
-                        [&] {
-                          under_way.set_value();
-                          hold.wait();
-                          return false;
-                        }),
-            PasswordCheck::Verdict::kQueued);
-  under_way.get_future().wait();
-  const auto wanted = [] { return true; };
-  EXPECT_EQ(check.check({"alice", "y", attempt.hash, false}, ignore, wanted),
-            PasswordCheck::Verdict::kQueued);
-  EXPECT_EQ(check.check({"alice", "z", attempt.hash, false}, ignore, wanted),
-            PasswordCheck::Verdict::kBusy);
-  release.set_value();
-}
-
 // Memories of bounded size, and of bounded time for refusals.
 TEST(PasswordCheck, MemoriesAreBounded) {
   const auto t0 = OutcomeMemory::Clock::now();
@@ -590,42 +595,6 @@ TEST(PasswordCheck, MemoriesAreBounded) {
   EXPECT_TRUE(memory.holds("b", t0) && memory.holds("c", t0));
   EXPECT_EQ(memory.size(), 2u);
   EXPECT_FALSE(memory.holds("c", t0 + 60s));
-}
-
-// What each TLS setting of the file lets a client negotiate (curl's own limits on the right):
-// the range of versions, the cipher suites of TLS 1.2, the key exchange groups (with TLS 1.3,
-// where they do not depend on the certificate's curve). A new connection takes the file as it
-// is now.
-TEST_F(HttpServerTest, TlsSettingsOfTheFileAreTheOnesNegotiated) {
-  ASSERT_TRUE(make_certificate()) << "openssl is missing (apt-get install openssl)";
-  const std::string tls = "tls_server_config: {cert_file: cert.pem, key_file: key.pem";
-  write_config(tls + "}\n");
-  options.web_config_file = web_yml;
-  start();
-  const struct {
-    std::string settings, client;
-    bool served;
-  } cases[] = {
-      {"", "--tlsv1.2 --tls-max 1.2", true},
-      {"", "--tlsv1.3", true},
-      {"", "--tlsv1.1 --tls-max 1.1", false},
-      {", min_version: TLS13", "--tlsv1.2 --tls-max 1.2", false},
-      {", min_version: TLS13", "--tlsv1.3", true},
-      {", max_version: TLS12", "--tlsv1.3", false},
-      {", max_version: TLS12", "--tlsv1.2 --tls-max 1.2", true},
-      {", cipher_suites: [TLS_ECDHE_ECDSA_WITH_AES_128_GCM_SHA256]",
-       "--tls-max 1.2 --ciphers ECDHE-ECDSA-AES128-GCM-SHA256", true},
-      {", cipher_suites: [TLS_ECDHE_ECDSA_WITH_AES_128_GCM_SHA256]",
-       "--tls-max 1.2 --ciphers ECDHE-ECDSA-AES256-GCM-SHA384", false},
-      {", curve_preferences: [CurveP384]", "--tlsv1.3 --curves P-384", true},
-      {", curve_preferences: [CurveP384]", "--tlsv1.3 --curves X25519", false},
-      {", curve_preferences: [X25519, CurveP256]", "--tlsv1.3 --curves X25519", true},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.settings + " / " + c.client);
-    write_config(tls + c.settings + "}\n");
-    EXPECT_EQ(curl_tls(port(), c.client), c.served ? kMetrics + "|200" : "|000");
-  }
 }
 
 #endif  // BOARDSTAT_EXPORTER_TLS
