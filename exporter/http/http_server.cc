@@ -415,13 +415,16 @@ class Session : public SessionBase, public std::enable_shared_from_this<Session<
         },
         [gone = gone_] { return !gone->load(); });
     if (refused != HttpServer::Impl::kChecking) return answer(kLimitChecks, refused);
+    checking_ = true;
     check_timer_.expires_at(read_deadline_);
+    // The outcome may come in the same turn of the event loop as the deadline, after it.
     check_timer_.async_wait([self = this->shared_from_this()](error_code ec) {
-      if (!ec) self->close();
+      if (!ec && self->checking_) self->close();
     });
   }
 
   void on_checked(bool accepted) {
+    checking_ = false;
     check_timer_.cancel();
     if (!gone_->load()) answer(kLimitChecks, accepted ? 0 : 401);
   }
@@ -521,6 +524,7 @@ class Session : public SessionBase, public std::enable_shared_from_this<Session<
   Stream stream_;
   asio::steady_timer check_timer_{stream_.get_executor()};  // the password check's deadline
   Clock::time_point read_deadline_;
+  bool checking_ = false;  // a password check is under way
   // Closed: also read by the password worker, which then skips the check.
   std::shared_ptr<std::atomic<bool>> gone_ = std::make_shared<std::atomic<bool>>(false);
   beast::flat_buffer buffer_;
