@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 #include <pthread.h>
 #include <sched.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "board/board_library.h"
 #include "console/console.h"
 #include "console/screen_output.h"
 #include "console/terminal.h"
@@ -238,9 +240,16 @@ BENCHMARK(BM_ClearBySystem)->Apply([](auto* b) { repeated(b, 5); }) -> Iteration
 }  // namespace
 
 int main(int argc, char** argv) {
-  // The built-in board without a trace, whatever the caller's environment says.
+  // The built-in board without a trace, whatever the caller's environment says, linked in
+  // unless BOARDSTAT_BOARD_LIBRARY names its library (libboardsim.so).
   unsetenv("BOARDSIM_CONFIG");
   unsetenv("BOARDSIM_TRACE");
+  setenv("BOARDSTAT_BOARD_LIBRARY", "sim", 0);
+  const boardstat::BoardLibrary& library = boardstat::load_board_library();
+  if (!library.loaded) {
+    fprintf(stderr, "redraw_bench: %s\n", library.error.c_str());
+    return 1;
+  }
   if (getenv("TERM") == nullptr) setenv("TERM", "xterm", 1);
   boardstat::use_screen_output();  // as the console does
   // --screen: the number of lines of the measured screen and of flushes the console makes

@@ -23,6 +23,10 @@ else()
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 endif()
 
+# The Grafana dashboard goes with the exporter: beside the programs in the .zip, in
+# share/boardstat/grafana elsewhere.
+set(BOARDSTAT_DASHBOARD ${PROJECT_SOURCE_DIR}/packaging/grafana/boardstat_dashboard.json)
+
 if(WIN32)
   # Beside the programs: the built-in board description as an example to copy and edit, the
   # licence where the source tree has one, and a README.txt that lists them.
@@ -38,6 +42,9 @@ if(WIN32)
                  ${PROJECT_BINARY_DIR}/packaging/README.txt @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${PROJECT_BINARY_DIR}/packaging/README.txt ${PROJECT_SOURCE_DIR}/sim/default.board
           DESTINATION .)
+  if(TARGET boardstat_exporter)
+    install(FILES ${BOARDSTAT_DASHBOARD} DESTINATION .)
+  endif()
   return()
 endif()
 
@@ -84,12 +91,15 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/sim/default.
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/sim/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR}
         RENAME boardsim.md)
+install(FILES ${PROJECT_SOURCE_DIR}/docs/real-boards.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
-# With the exporter, its alert rules for Prometheus and an example Alertmanager configuration.
+# With the exporter, its alert rules for Prometheus, an example Alertmanager configuration and
+# the dashboard.
 if(TARGET boardstat_exporter)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/prometheus/boardstat.rules.yml
                 ${PROJECT_SOURCE_DIR}/packaging/prometheus/alertmanager.example.yml
           DESTINATION ${CMAKE_INSTALL_DATADIR}/boardstat/prometheus)
+  install(FILES ${BOARDSTAT_DASHBOARD} DESTINATION ${CMAKE_INSTALL_DATADIR}/boardstat/grafana)
 endif()
 
 # The changelog's latest entry names the version this build packages.

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <vector>
 
+#include "board/board_library.h"
 #include "board/discovery.h"
 #include "console/banner.h"
 #include "console/error_clearing.h"
@@ -50,6 +51,12 @@ void report_screen_write_failure(int error) {
 void print_startup_message(const char* message) {
   if (fputs(message, stdout) == EOF || fflush(stdout) == EOF) report_screen_write_failure(errno);
 }
+
+// Where the simulated board stood in for a missing board access library, the user is told so
+// at the end, below the last screen, where it stays in sight.
+constexpr char kFallbackNote[] =
+    "the simulated board: no board access library was found; BOARDSTAT_BOARD_LIBRARY=sim "
+    "chooses it without this note";
 
 }  // namespace
 
@@ -131,9 +138,17 @@ int console_main(int argc, const char* const* argv) {
       return fflush(stdout) == 0 ? 0 : 1;
     case ConsoleOptions::Action::kVersion:
       printf("boardstat %s\n", BOARDSTAT_VERSION);
+      if (load_board_library().fallback) printf("boardstat runs on %s\n", kFallbackNote);
       return fflush(stdout) == 0 ? 0 : 1;
     case ConsoleOptions::Action::kRun:
       break;
+  }
+  // Without a board access library nothing is drawn: one line, and the status of "No Rokans
+  // found", before the terminal is touched.
+  const BoardLibrary& library = load_board_library();
+  if (!library.loaded) {
+    fprintf(stderr, "boardstat: %s\n", library.error.c_str());
+    return -1;
   }
   // The start-up messages are written with stdio and flushed at once, before std::cout is
   // first used, so the two never interleave.
@@ -146,6 +161,7 @@ int console_main(int argc, const char* const* argv) {
     status = run_console(state, *terminal, std::cout, options.delay);
   }  // the terminal's settings are back before anything is said about the failure
   if (status == kScreenWriteFailed) report_screen_write_failure(screen.error());
+  if (library.fallback) fprintf(stderr, "boardstat: these were the screens of %s\n", kFallbackNote);
   return status;
 }
 

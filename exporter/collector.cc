@@ -42,6 +42,7 @@ Collector::Vfg::Vfg() : acquired(masks_of(kAcquiredCounts, kAcquiredCountCount))
   for (const CounterMetric& c : kEngineCounts) engine.emplace_back(masks_of(&c, 1));
   for (size_t i = 0; i < kFlagSetCount; ++i) {
     snapshot.flags[i].assign(kFlagSets[i].flag_count, false);
+    snapshot.latch_sets[i].assign(kFlagSets[i].flag_count, 0);
   }
 }
 
@@ -56,9 +57,22 @@ void Collector::report(const std::string& line) const {
   if (options_.report) options_.report(line);
 }
 
+bool Collector::load_library() {
+  library_ = load_board_library();
+  if (!library_.loaded && !library_failure_told_) {
+    library_failure_told_ = true;
+    report(library_.error + " (trying again every " +
+           std::to_string(options_.discovery_interval.count()) + " ms)");
+  } else if (library_.loaded && library_failure_told_) {
+    report("board access library loaded: " + library_.path);
+  }
+  return library_.loaded;
+}
+
 void Collector::discover() {
   vfgs_.clear();
   vfgs_.reserve(kMaxVfgs);
+  if (!load_library()) return;
   find_vfgs(vfgs_, OnFailedOpen::kGoOn);
   found_ = vfgs_.size();
   tell_left_out();
@@ -76,6 +90,7 @@ void Collector::tell_left_out() {
 
 // VFGs that appeared since the last look: a board powered on, a driver loaded late.
 bool Collector::look_again() {
+  if (!library_.loaded && !load_library()) return false;
   const size_t before = vfgs_.size();
   find_vfgs(vfgs_, OnFailedOpen::kGoOn);
   for (size_t i = before; i < vfgs_.size(); ++i) {
@@ -133,9 +148,12 @@ void Collector::read_registers(Vfg& vfg) {
   for (size_t i = 0; i < kStateSetCount; ++i) s.states[i] = KvRegPeek(h, kStateSets[i].reg);
   for (size_t i = 0; i < kFlagSetCount; ++i) {
     for (size_t f = 0; f < kFlagSets[i].flag_count; ++f) {
-      s.flags[i][f] = KvRegPeek(h, kFlagSets[i].flags[f].reg) != 0;
+      const bool set = KvRegPeek(h, kFlagSets[i].flags[f].reg) != 0;
+      if (set && !s.flags[i][f] && vfg.flags_read) ++s.latch_sets[i][f];
+      s.flags[i][f] = set;
     }
   }
+  vfg.flags_read = true;
 }
 
 bool Collector::probe_wanted(size_t figure) const {
@@ -196,11 +214,13 @@ void Collector::refresh() {
 void Collector::publish(double collection_seconds) {
   Snapshot next;
   next.collected = true;
+  next.board_library = library_;
   next.vfgs_found = found_;
   next.collection_seconds = collection_seconds;
   next.published = SteadyClock::now();
   next.published_wall = std::chrono::system_clock::now();
   next.count_polls = polls_;
+  next.vfg_names = options_.vfg_names;
   next.vfgs.reserve(vfgs_.size());
   for (Vfg& vfg : vfgs_) {
     VfgSnapshot& s = vfg.snapshot;

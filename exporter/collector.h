@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "board/board_access.h"
+#include "board/board_library.h"
 #include "board/discovery.h"
 #include "exporter/extended_count.h"
 #include "exporter/metric_tables.h"
@@ -34,6 +35,7 @@ struct CollectorOptions {
   std::chrono::milliseconds probe_interval{10000};  // from the start of one round to the next
   ProbeSet probe = ProbeSet::kBasic;
   std::chrono::milliseconds discovery_interval{10000};  // how often it looks for more VFGs
+  std::vector<std::string> vfg_names;  // the site's name of each VFG by number; empty: none
   /// Where the collector says that a VFG was found or opened, or that VFGs were left out; one
   /// line each, without the program's name. Empty: it says nothing.
   std::function<void(const std::string&)> report;
@@ -54,14 +56,19 @@ struct VfgSnapshot {
   std::array<uint64_t, kEngineCountCount> engine_counts{};
   std::array<uint32_t, kStateSetCount> states{};
   std::array<std::vector<bool>, kFlagSetCount> flags;
+  // Per flag of the latch sets: how often the collector saw it go from 0 to 1. A latch already
+  // set when the VFG is first read is not counted: nobody knows when it was set.
+  std::array<std::vector<uint64_t>, kFlagSetCount> latch_sets;
   std::array<std::optional<ProbeResult>, kProbeFigureCount> probe;
 };
 
 struct Snapshot {
   bool collected = false;
+  BoardLibrary board_library;  // the library the VFGs are read through, or why there is none
   size_t vfgs_found = 0;
   std::vector<VfgSnapshot> vfgs;
-  double collection_seconds = 0;  // the last refresh: counts, registers and probe steps
+  std::vector<std::string> vfg_names;  // as CollectorOptions::vfg_names
+  double collection_seconds = 0;       // the last refresh: counts, registers and probe steps
   std::chrono::steady_clock::time_point published{};
   std::chrono::system_clock::time_point published_wall{};  // the same moment, on the wall clock
   uint64_t count_polls = 0;
@@ -73,8 +80,10 @@ class Collector {
   Collector(const Collector&) = delete;
   Collector& operator=(const Collector&) = delete;
 
-  /// Finds the VFGs and opens each; one that fails to open is retried at every refresh, and
-  /// run() looks for more every discovery interval while fewer than kMaxVfgs are found.
+  /// Loads the board access library, finds the VFGs and opens each; one that fails to open is
+  /// retried at every refresh, and run() looks for more every discovery interval while fewer
+  /// than kMaxVfgs are found. A library that cannot be loaded is reported once and tried
+  /// again at each of those looks.
   void discover();
 
   /// One collection on the calling thread: counts, registers, and, with `with_probe`, every
@@ -104,11 +113,13 @@ class Collector {
     CountGroup acquired;             // as kAcquiredCounts, cleared together
     std::vector<CountGroup> engine;  // as kEngineCounts, each alone
     ProbeRun probe;
+    bool flags_read = false;
     VfgSnapshot snapshot;
     Vfg();
   };
 
-  bool look_again();  // true when it found a VFG
+  bool load_library();  // true when a board access library is loaded
+  bool look_again();    // true when it found a VFG
   void tell_left_out();
   void report(const std::string& line) const;
   void poll_counts();
@@ -125,6 +136,8 @@ class Collector {
   CollectorOptions options_;
   std::vector<Vfg> vfgs_;
   size_t found_ = 0;
+  BoardLibrary library_;
+  bool library_failure_told_ = false;
   bool left_out_told_ = false;
   uint64_t polls_ = 0;
   std::chrono::steady_clock::time_point start_;

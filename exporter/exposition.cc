@@ -35,6 +35,15 @@ void write_up(ExpositionWriter& out, const Snapshot& snapshot) {
   for (const VfgSnapshot& vfg : snapshot.vfgs) any_open = any_open || vfg.up;
   out.family("boardstat_up", kGauge, "1 while at least one VFG is open and collected.");
   out.sample("boardstat_up", {}, snapshot.collected && any_open ? "1" : "0");
+  if (snapshot.board_library.loaded) {
+    out.family("boardstat_board_library_info", kGauge,
+               "The board access library the VFGs are read through: its file, and whether it is "
+               "the simulated board.");
+    out.sample("boardstat_board_library_info",
+               {{"path", snapshot.board_library.path},
+                {"simulated", snapshot.board_library.simulated ? "true" : "false"}},
+               "1");
+  }
   out.family("boardstat_vfgs", kGauge, "VFGs the board library found.");
   out.sample("boardstat_vfgs", {}, format_value(static_cast<uint64_t>(snapshot.vfgs_found)));
   out.family("boardstat_vfg_up", kGauge,
@@ -42,6 +51,11 @@ void write_up(ExpositionWriter& out, const Snapshot& snapshot) {
              "opened.");
   for (size_t v = 0; v < snapshot.vfgs.size(); ++v) {
     out.sample("boardstat_vfg_up", {{"vfg", vfg_label(v)}}, snapshot.vfgs[v].up ? "1" : "0");
+  }
+  out.family("boardstat_vfg_info", kGauge, "The name the site gave the VFG (--collect.vfg-name).");
+  for (size_t v = 0; v < snapshot.vfgs.size() && v < snapshot.vfg_names.size(); ++v) {
+    if (snapshot.vfg_names[v].empty()) continue;
+    out.sample("boardstat_vfg_info", {{"vfg", vfg_label(v)}, {"name", snapshot.vfg_names[v]}}, "1");
   }
   out.family("boardstat_firmware_info", kGauge, "Firmware build date and time of the VFG.");
   for (size_t v = 0; v < snapshot.vfgs.size(); ++v) {
@@ -105,6 +119,24 @@ void write_states_and_flags(ExpositionWriter& out, const Snapshot& snapshot) {
       for (size_t f = 0; f < metric.flag_count; ++f) {
         out.sample(metric.name, {{"vfg", vfg_label(v)}, {"flag", metric.flags[f].name}},
                    vfg.flags[i][f] ? "1" : "0");
+      }
+    }
+  }
+  constexpr std::string_view kLatchSets = "boardstat_error_latch_sets_total";
+  out.family(kLatchSets, kCounter,
+             "Error latches the collector saw go from 0 to 1; one set before the exporter "
+             "started is not counted. panel: the console panel whose Errors line shows it.");
+  for (size_t i = 0; i < kFlagSetCount; ++i) {
+    const FlagMetric& metric = kFlagSets[i];
+    if (metric.latch_panel.empty()) continue;
+    for (size_t v = 0; v < snapshot.vfgs.size(); ++v) {
+      const VfgSnapshot& vfg = snapshot.vfgs[v];
+      if (!vfg.up) continue;
+      for (size_t f = 0; f < metric.flag_count; ++f) {
+        out.sample(
+            kLatchSets,
+            {{"vfg", vfg_label(v)}, {"flag", metric.flags[f].name}, {"panel", metric.latch_panel}},
+            format_value(vfg.latch_sets[i][f]));
       }
     }
   }

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <limits>
 
+#include "board/discovery.h"
+
 namespace boardstat {
 namespace {
 
@@ -21,6 +23,67 @@ std::optional<ProbeSet> parse_probe_set(std::string_view text) {
 
 std::string quoted(std::string_view text) {
   return "\"" + std::string(text) + "\"";
+}
+
+constexpr size_t kLongestVfgName = 64;  // characters
+
+// Characters of well-formed UTF-8 without control characters, or nullopt: a label value
+// carries any text, but a name with a line feed or broken bytes would only show garbled.
+std::optional<size_t> printable_characters(std::string_view text) {
+  size_t characters = 0;
+  for (size_t i = 0; i < text.size(); ++characters) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const size_t length = lead < 0x80                   ? 1
+                          : lead >= 0xC2 && lead < 0xE0 ? 2
+                          : lead >= 0xE0 && lead < 0xF0 ? 3
+                          : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                        : 0;
+    if (length == 0 || i + length > text.size() || lead < 0x20 || lead == 0x7F) return {};
+    for (size_t k = 1; k < length; ++k) {
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return {};
+    }
+    i += length;
+  }
+  return characters;
+}
+
+// --collect.vfg-name=N=NAME, given once per VFG.
+std::string set_vfg_name(std::vector<std::string>& names, std::string_view value) {
+  constexpr std::string_view kFlag = "--collect.vfg-name";
+  const size_t equals = value.find('=');
+  size_t vfg = 0;
+  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), vfg);
+  if (equals == std::string_view::npos || error != std::errc() || end != value.data() + equals ||
+      equals + 1 == value.size()) {
+    return std::string(kFlag) + " wants VFG=NAME, such as 0=\"line 3 top\", not " + quoted(value);
+  }
+  const std::string_view name = value.substr(equals + 1);
+  const std::string vfg_text = "VFG " + std::to_string(vfg);
+  if (vfg >= kMaxVfgs) {
+    return std::string(kFlag) + ": " + vfg_text + " is past the last, " +
+           std::to_string(kMaxVfgs - 1);
+  }
+  if (vfg < names.size() && !names[vfg].empty()) {
+    return std::string(kFlag) + ": " + vfg_text + " is named twice";
+  }
+  const std::optional<size_t> characters = printable_characters(name);
+  if (!characters) {
+    return std::string(kFlag) + ": the name of " + vfg_text +
+           " holds a control character or bytes that are not UTF-8";
+  }
+  if (*characters > kLongestVfgName) {
+    return std::string(kFlag) + ": the name of " + vfg_text + " has " +
+           std::to_string(*characters) + " characters, at most " + std::to_string(kLongestVfgName);
+  }
+  for (size_t other = 0; other < names.size(); ++other) {
+    if (names[other] == name) {
+      return std::string(kFlag) + ": " + quoted(name) + " names VFG " + std::to_string(other) +
+             " and " + vfg_text;
+    }
+  }
+  if (names.size() <= vfg) names.resize(vfg + 1);
+  names[vfg] = name;
+  return {};
 }
 
 // Sets the flag `name` from `value`; returns the error, empty when it is fine.
@@ -71,6 +134,8 @@ std::string set_flag(ExporterFlags& flags, std::string_view name, std::string_vi
     if (!set) return "--collect.probe wants none, basic or all, not " + quoted(value);
     flags.collector.probe = *set;
     flags.probe_given = true;
+  } else if (name == "--collect.vfg-name") {
+    return set_vfg_name(flags.collector.vfg_names, value);
   } else {
     return "unknown flag " + std::string(name);
   }
@@ -83,7 +148,7 @@ bool takes_value(std::string_view name) {
          name == "--web.max-connections" || name == "--web.read-timeout" ||
          name == "--web.write-timeout" || name == "--textfile.directory" ||
          name == "--collect.interval" || name == "--collect.probe" ||
-         name == "--collect.probe-interval";
+         name == "--collect.probe-interval" || name == "--collect.vfg-name";
 }
 
 }  // namespace
@@ -177,6 +242,9 @@ Prometheus.
                                rate) or all (default basic; --once measures only when given)
   --collect.probe-interval=DURATION
                                start a round of probe figures this often (default 10s)
+  --collect.vfg-name=VFG=NAME  the site's name for VFG number VFG, such as 2="line 3 top",
+                               as boardstat_vfg_info's label name; once per VFG, names
+                               unique, at most 64 characters
   -h, --help                   this text
   --version                    the version
 

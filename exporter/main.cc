@@ -58,14 +58,19 @@ void complain(const std::string& message) {
   fprintf(stderr, "%s: %s\n", kProgram.data(), message.c_str());
 }
 
-// The one start-up line: the version, where the exposition goes, the VFGs found and open.
+// The one start-up line: the version, where the exposition goes, the VFGs found and open, and
+// whether the simulated board stands in for a missing board access library.
 void announce(const Collector& collector, const std::string& where) {
   const Snapshot snapshot = collector.latest();
   size_t open = 0;
   for (const VfgSnapshot& vfg : snapshot.vfgs) open += vfg.up ? 1 : 0;
   const std::string line = std::string(kProgram) + " " + BOARDSTAT_VERSION + ": " + where + "; " +
                            vfgs_text(snapshot.vfgs_found) + " found, " + std::to_string(open) +
-                           " open";
+                           " open" +
+                           (snapshot.board_library.fallback
+                                ? "; the simulated board, as no board access library was found "
+                                  "(BOARDSTAT_BOARD_LIBRARY=sim chooses it without this note)"
+                                : "");
   fprintf(stderr, "%s\n", line.c_str());
   fflush(stderr);
 }

@@ -104,24 +104,25 @@ inline constexpr size_t kStateSetCount = std::size(kStateSets);
 struct FlagMetric {
   std::string_view name;
   std::string_view help;
+  std::string_view latch_panel;  // the panel whose Errors line shows them; empty: not latches
   const Flag* flags;
   size_t flag_count;
 };
 
 template <size_t N>
 constexpr FlagMetric flag_set(std::string_view name, std::string_view help,
-                              const Flag (&flags)[N]) {
-  return {name, help, flags, N};
+                              std::string_view latch_panel, const Flag (&flags)[N]) {
+  return {name, help, latch_panel, flags, N};
 }
 
 inline constexpr FlagMetric kFlagSets[] = {
     flag_set("boardstat_acquisition_error", "Error latch of the acquisition engine (1: set).",
-             acquisition_engine::kErrorFlags),
+             "AcquisitionEngine", acquisition_engine::kErrorFlags),
     flag_set("boardstat_buffer_error", "Error latch of the buffer manager (1: set).",
-             buffer_manager::kErrorFlags),
-    flag_set("boardstat_packet_error", "Error latch of the packet engine (1: set).",
+             "BufferManager", buffer_manager::kErrorFlags),
+    flag_set("boardstat_packet_error", "Error latch of the packet engine (1: set).", "PacketEngine",
              packet_engine::kErrorFlags),
-    flag_set("boardstat_packet_control", "Control flag of the packet engine (1: set).",
+    flag_set("boardstat_packet_control", "Control flag of the packet engine (1: set).", "",
              packet_engine::kControlFlags),
 };
 inline constexpr size_t kFlagSetCount = std::size(kFlagSets);

@@ -15,6 +15,7 @@
 #include <io.h>
 #endif
 
+#include "board/board_library.h"
 #include "snapshot/output_file.h"
 #include "snapshot/snapshot.h"
 
@@ -93,6 +94,12 @@ int main(int argc, char** argv) {
     }
   }
 
+  const boardstat::BoardLibrary& library = boardstat::load_board_library();
+  if (!library.loaded) {
+    std::cerr << "boardstat_snapshot: " << library.error << '\n';
+    return 1;
+  }
+  options.board_library = library.path;
   std::ostringstream text;
   if (boardstat::snapshot::write_snapshot(text, options) == 0) {
     std::cerr << "boardstat_snapshot: no VFG found\n";

@@ -217,6 +217,7 @@ int write_snapshot(std::ostream& out, const SnapshotOptions& options) {
   out << "# Board snapshot by boardstat_snapshot " << options.version << ", taken "
       << options.taken_at << ".\n"
       << "# " << vfgs_text(found.size()) << " (the console shows at most " << kMaxVfgs << ").\n"
+      << "# Read through " << options.board_library << ".\n"
       << "#\n"
       << "# Show it with: BOARDSIM_CONFIG=this-file boardstat\n"
       << "# Every register is frozen at the value read, counts too: on this board the acquired\n"

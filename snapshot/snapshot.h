@@ -10,9 +10,10 @@
 namespace boardstat::snapshot {
 
 struct SnapshotOptions {
-  bool probe = false;    // measure with the rate probe and write `signal` statements
-  std::string taken_at;  // shown in the header, e.g. "2026-12-06 04:00:00 UTC"
-  std::string version;   // the program's version, shown in the header
+  bool probe = false;         // measure with the rate probe and write `signal` statements
+  std::string taken_at;       // shown in the header, e.g. "2026-12-06 04:00:00 UTC"
+  std::string version;        // the program's version, shown in the header
+  std::string board_library;  // the board access library read through, shown in the header
 };
 
 /// Finds the VFGs as the console does (at most 32), opens each and writes the description of

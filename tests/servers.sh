@@ -2,6 +2,18 @@
 # Sourced by tests that start servers on 127.0.0.1: a scratch folder ($tmp) removed at the end,
 # every server started (pids) stopped at the end, bounded waits, and start with random ports.
 
+# require "PACKAGES" TOOL...: exit 77 (skipped) where a TOOL is missing, except under CI=true,
+# where that fails; the message names the Debian PACKAGES that hold them.
+require() {
+  local packages=$1 tool
+  for tool in "${@:2}"; do
+    command -v "$tool" > /dev/null && continue
+    echo "$tool is missing (apt-get install $packages)" >&2
+    [ "${CI:-}" = true ] && exit 1
+    exit 77
+  done
+}
+
 tmp=$(mktemp -d)
 pids=()
 # A child that ended stays a zombie until waited for, and kill -0 still finds it.
@@ -56,19 +68,23 @@ start() {
   fail "$name did not start"
 }
 
-# start_prometheus TARGET [JOB_FIELDS [TOP...]]: a real Prometheus ($PROMETHEUS, else
-# prometheus) that scrapes TARGET (host:port) as job boardstat and evaluates every second, with
-# JOB_FIELDS (", key: value" in flow form) in the job and the top-level YAML lines TOP beside
-# it; sets port, and api to its query URL.
+# start_prometheus TARGETS [JOB_FIELDS [TOP...]]: a real Prometheus ($PROMETHEUS, else
+# prometheus) that scrapes TARGETS (host:port, blank-separated) as job boardstat and evaluates
+# every second, with JOB_FIELDS (", key: value" in flow form) in the job and the top-level YAML
+# lines TOP beside it; sets port, and api to its query URL. Several run side by side when each
+# has its own prometheus_name (its files and log).
 start_prometheus() {
+  local targets
+  # shellcheck disable=SC2086  # the targets are split at blanks
+  targets=$(printf "'%s', " $1)
   {
     echo "global: {scrape_interval: 1s, scrape_timeout: 1s, evaluation_interval: 1s}"
     printf '%s\n' "${@:3}"
-    echo "scrape_configs: [{job_name: boardstat${2:-}, static_configs: [{targets: ['$1']}]}]"
-  } > "$tmp/prometheus.yml"
-  start prometheus /-/ready "${PROMETHEUS:-prometheus}" --config.file="$tmp/prometheus.yml" \
-    --storage.tsdb.path="$tmp/prometheus-data" --web.listen-address=127.0.0.1:@PORT@ \
-    --log.level=warn
+    echo "scrape_configs: [{job_name: boardstat${2:-}, static_configs: [{targets: [${targets%, }]}]}]"
+  } > "$tmp/${prometheus_name:=prometheus}.yml"
+  start "$prometheus_name" /-/ready "${PROMETHEUS:-prometheus}" \
+    --config.file="$tmp/$prometheus_name.yml" --storage.tsdb.path="$tmp/$prometheus_name-data" \
+    --web.listen-address=127.0.0.1:@PORT@ --log.level=warn
   # shellcheck disable=SC2034  # read by the test that sources this
   api="http://127.0.0.1:$port/api/v1/query"
 }

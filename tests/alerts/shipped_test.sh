@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The alert rules and the example Alertmanager configuration as shipped: installed as they are
-# into share/boardstat/prometheus under the prefix (one away from /usr, so that a destination
-# outside the prefix shows), and inside the .deb and the .tar.gz that cpack makes of this build.
+# The alert rules, the example Alertmanager configuration and the Grafana dashboard as shipped:
+# installed as they are into share/boardstat/prometheus and .../grafana under the prefix (one
+# away from /usr, so that a destination outside the prefix shows), and inside the .deb and the
+# .tar.gz that cpack makes of this build.
 # Usage: shipped_test.sh BUILD_DIR SOURCE_DIR
 # shellcheck source=tests/package/package.sh
 source "$(dirname "$0")/../package/package.sh"
@@ -13,9 +14,10 @@ dpkg-deb -x "$package" "$w/deb"
 make_package TGZ "boardstat-*.tar.gz"
 mkdir "$w/tgz" && tar -xzf "$package" -C "$w/tgz" --strip-components=1 || stop "tar cannot unpack"
 for root in opt deb/usr tgz; do
-  for file in boardstat.rules.yml alertmanager.example.yml; do
-    cmp -s "$2/packaging/prometheus/$file" "$w/$root/share/boardstat/prometheus/$file" ||
-      fail "not shipped as it is in $root: share/boardstat/prometheus/$file"
+  for file in prometheus/boardstat.rules.yml prometheus/alertmanager.example.yml \
+    grafana/boardstat_dashboard.json; do
+    cmp -s "$2/packaging/$file" "$w/$root/share/boardstat/$file" ||
+      fail "not shipped as it is in $root: share/boardstat/$file"
   done
 done
-passed "alert rules and Alertmanager example: installed and packaged as they are"
+passed "alert rules, Alertmanager example and dashboard: installed and packaged as they are"

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 # An Alertmanager webhook receiver for tests: serves 127.0.0.1:PORT and appends one line per
-# alert of every notification to LOG, `STATUS ALERTNAME vfg=VFG flag=FLAG` (- for a missing
-# label). A GET answers 200, so that a test can wait for it to listen.
+# alert of every notification to LOG, `STATUS ALERTNAME instance=INSTANCE vfg=VFG flag=FLAG` (-
+# for a missing label). A GET answers 200, so that a test can wait for it to listen.
 #
 # Usage: webhook_receiver.py PORT LOG
 import json
@@ -20,7 +20,8 @@ class Receiver(BaseHTTPRequestHandler):
         for alert in json.loads(body)["alerts"]:
             labels = alert["labels"]
             lines.append(f'{alert["status"]} {labels.get("alertname", "-")} '
-                         f'vfg={labels.get("vfg", "-")} flag={labels.get("flag", "-")}\n')
+                         f'instance={labels.get("instance", "-")} vfg={labels.get("vfg", "-")} '
+                         f'flag={labels.get("flag", "-")}\n')
         with open(sys.argv[2], "a", encoding="utf-8") as log:
             log.writelines(lines)
         self.send_response(200)

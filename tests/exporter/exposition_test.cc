@@ -50,21 +50,25 @@ Snapshot full_snapshot() {
     vfg.up = true;
     vfg.firmware_date = "12/05/2016";
     vfg.firmware_time = "09:07";
-    for (size_t i = 0; i < kFlagSetCount; ++i) vfg.flags[i].assign(kFlagSets[i].flag_count, v == 0);
+    for (size_t i = 0; i < kFlagSetCount; ++i) {
+      vfg.flags[i].assign(kFlagSets[i].flag_count, v == 0);
+      vfg.latch_sets[i].assign(kFlagSets[i].flag_count, v);
+    }
     vfg.acquired = {1, 2, 3, 48};
   }
   for (size_t f = 0; f < kProbeFigureCount; ++f) s.vfgs[0].probe[f] = ProbeResult{1.5, 1.7e9};
   for (uint32_t& state : s.vfgs[2].states) state = 0xFFFFFFFF;
+  s.vfg_names = {"", "line 3 \"top\"", "", "not found"};
   s.published = std::chrono::steady_clock::now();
   return s;
 }
 
 // The rules a scraper relies on: one HELP and then one TYPE per family before its samples, the
 // family's samples together, no series twice, _total exactly on counters, a final newline; a
-// VFG that is not open has only boardstat_vfg_up; a state set has exactly one series at 1 when
-// the value is in its list, none when it is not (no sentinel state); every probe figure joins
-// its time: the timestamp series with its `measurement` label turned into the metric name names
-// a series of the exposition, and every figure has its time.
+// VFG that is not open has only boardstat_vfg_up and its name; a state set has exactly one series
+// at 1 when the value is in its list, none when it is not (no sentinel state); every probe figure
+// joins its time: the timestamp series with its `measurement` label turned into the metric name
+// names a series of the exposition, and every figure has its time.
 TEST(Exposition, TheRulesAScraperReliesOn) {
   const std::string text = format_exposition(full_snapshot(), std::chrono::steady_clock::now());
   ASSERT_FALSE(text.empty());
@@ -93,7 +97,8 @@ TEST(Exposition, TheRulesAScraperReliesOn) {
       EXPECT_EQ(expected, "sample");
       EXPECT_EQ(m[1], current) << "sample outside its family";
       EXPECT_TRUE(series.insert(line.substr(0, line.rfind(' '))).second) << "series twice";
-      EXPECT_TRUE(m[1] == "boardstat_vfg_up" || m.str(2).find("vfg=\"1\"") == std::string::npos);
+      EXPECT_TRUE(m[1] == "boardstat_vfg_up" || m[1] == "boardstat_vfg_info" ||
+                  m.str(2).find("vfg=\"1\"") == std::string::npos);
       const std::string name = m[1], labels = m[2];
       if (std::regex_match(labels, label, state)) {
         ++states[name + label.str(1)];
@@ -108,6 +113,12 @@ TEST(Exposition, TheRulesAScraperReliesOn) {
     }
   }
   EXPECT_TRUE(series.count("boardstat_vfg_up{vfg=\"1\"}"));
+  // Only VFGs found and named have a name; only error latches count their sets.
+  EXPECT_TRUE(series.count("boardstat_vfg_info{vfg=\"1\",name=\"line 3 \\\"top\\\"\"}"));
+  EXPECT_EQ(text.find("name=\"\""), std::string::npos);
+  EXPECT_EQ(text.find("not found"), std::string::npos);
+  EXPECT_NE(text.find(",flag=\"cplError\",panel=\"BufferManager\"} 2\n"), std::string::npos);
+  EXPECT_EQ(text.find("flag=\"pktFlushEn\",panel"), std::string::npos);
   for (const StateSetMetric& metric : kStateSets) {
     for (const char* vfg : {"0", "2"}) {
       const std::string key = std::string(metric.name) + vfg;

@@ -13,14 +13,9 @@
 # CI=true: there it fails.
 set -uo pipefail
 exporter=("$@")
-for tool in "${PROMETHEUS:-prometheus}" promtool curl openssl; do
-  command -v "$tool" > /dev/null && continue
-  echo "$tool is missing (apt-get install prometheus curl openssl)" >&2
-  [ "${CI:-}" = true ] && exit 1
-  exit 77
-done
 # shellcheck source=tests/servers.sh
 source "$(dirname "$0")/../servers.sh"
+require "prometheus curl openssl" "${PROMETHEUS:-prometheus}" promtool curl openssl
 signal=TERM tls=yes scrape_security=
 if [ $# -gt 1 ]; then
   signal=INT tls= start_seconds=60 # wine starts slowly on a busy machine

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The Windows zip as a user gets it: cpack makes it from the mingw build; it holds the three
-# programs, the example board description, README.txt (CRLF) and the licence where the
-# sources have one, nothing else; then every command that README.txt gives (its lines indented
-# by four spaces that start with a program, sc.exe, net, set or copy) runs under wine in the
-# unpacked folder, in order, as written but for one thing: the address :10208 becomes
+# programs, the example board description, the Grafana dashboard, README.txt (CRLF) and the
+# licence where the sources have one, nothing else; unpacked, the console refuses to start
+# without vendor DLLs; with the stand-in pair beside the programs, every command that README.txt
+# gives (its lines indented by four spaces that start with a program, sc.exe, net, set or copy)
+# runs under wine in the unpacked folder, in order, as written but for one thing: the address :10208 becomes
 # 127.0.0.1 and a free port. Every exposition (/metrics, --once, the textfile, the service's
 # /metrics) passes promtool byte for byte (an LF written as CR LF is a fault: promtool then
 # reads a type "gauge\r") and says boardstat_up 1. The two that serve until Ctrl-C run in the
@@ -41,6 +42,7 @@ zips=("$tmp"/out/boardstat-*-win64.zip)
 [ -f "${zips[0]}" ] && [ "${#zips[@]}" -eq 1 ] || fail "no single zip: ${zips[*]}"
 top=$(basename "${zips[0]}" .zip)
 want="boardstat.exe boardstat_exporter.exe boardstat_snapshot.exe default.board README.txt"
+want="$want boardstat_dashboard.json"
 [ -f "$source/LICENSE" ] && want="$want LICENSE"
 python3 -m zipfile -e "${zips[0]}" "$tmp/unpacked" || fail "cannot unpack"
 dir=$tmp/unpacked/$top
@@ -52,6 +54,18 @@ for file in $want; do
   grep -q "^$file " "$dir/README.txt" || fail "README.txt does not list $file"
 done
 ln -s "$dir/boardstat_exporter.log" "$tmp/service.log" # shown by fail
+
+# Unpacked, with no vendor DLL and nothing asked for, the console names what it looked for and
+# ends with 255: the simulated board never stands in unasked. Then the stand-in vendor DLLs go
+# beside the programs, where README.txt says they may be copied: the service reads the board
+# through them.
+out=$(cd "$dir" && env -u BOARDSTAT_BOARD_LIBRARY -u BOARDSIM_CONFIG timeout 60 "$wine" \
+  boardstat.exe </dev/null 2>&1)
+status=$?
+[ "$status" = 255 ] && grep -q "^boardstat: no board access library: Lmd.dll and KvD.dll" <<<"$out" ||
+  fail "unpacked without vendor DLLs: status $status, $out"
+cp "$build/tests/board_library/Lmd.dll" "$build/tests/board_library/KvD.dll" \
+  "$build/sim/boardsim.dll" "$dir/" || fail "no stand-in vendor DLLs in the build"
 
 port=$((20000 + RANDOM % 30000))
 metrics() { curl -sf -m 5 -o "$tmp/http.prom" "http://127.0.0.1:$port/metrics"; }
