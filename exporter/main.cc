@@ -19,6 +19,7 @@
 #include "exporter/exposition.h"
 #include "exporter/flags.h"
 #include "exporter/gzip.h"
+#include "exporter/program.h"
 #include "exporter/rendered.h"
 #include "exporter/request_stats.h"
 #include "exporter/self_metrics.h"
@@ -38,10 +39,6 @@
 
 namespace boardstat {
 namespace {
-
-constexpr int kExitBadFlags = 2;
-constexpr int kExitCannotServe = 1;
-constexpr std::string_view kProgram = "boardstat_exporter";
 
 // A stop asked for by a signal ends the program by itself well within this; past it, the
 // signal thread ends it.
@@ -153,14 +150,7 @@ int serve(const Collector& collector, const ExporterFlags& flags,
           [[maybe_unused]] Published& published, [[maybe_unused]] RequestStats& requests) {
   if (!flags.textfile_directory.empty()) return run_textfile(collector, flags);
 #ifdef BOARDSTAT_EXPORTER_HTTP
-  HttpOptions options;
-  options.listen_address = flags.listen_address;
-  options.telemetry_path = flags.telemetry_path;
-  options.web_config_file = flags.web_config_file;
-  options.max_requests = flags.max_requests;
-  options.max_connections = flags.max_connections;
-  options.read_timeout = flags.read_timeout;
-  options.write_timeout = flags.write_timeout;
+  HttpOptions options = flags.http;
   options.stats = &requests;
   Listening listening =
       listen_http(options, [&] { return fresh_enough(published, collector, flags, requests); });
@@ -235,9 +225,8 @@ std::string check_mode(const ExporterFlags& flags) {
     return "this build serves no HTTP: use --textfile.directory DIR or --once";
   }
 #else
-  if (!flags.web_config_file.empty() && !web_config_supported()) {
-    return "--web.config.file: this build has no TLS or passwords (it was built without "
-           "yaml-cpp, OpenSSL or libcrypt)";
+  if (!flags.http.web_config_file.empty() && !web_config_supported()) {
+    return "--web.config.file: " + std::string(kNoWebConfigInThisBuild);
   }
 #endif
   return {};
