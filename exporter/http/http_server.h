@@ -10,7 +10,7 @@
 #include <string>
 
 #include "exporter/http_options.h"
-#include "exporter/rendered.h"
+#include "exporter/published.h"
 
 namespace boardstat {
 
