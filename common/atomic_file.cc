@@ -4,6 +4,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "common/platform.h"
+
 #ifdef _WIN32
 #include <process.h>
 #include <windows.h>
@@ -12,14 +14,6 @@
 #endif
 
 namespace boardstat {
-
-int process_id() {
-#ifdef _WIN32
-  return _getpid();
-#else
-  return static_cast<int>(getpid());
-#endif
-}
 
 bool replace_file(const std::string& from, const std::string& to) {
 #ifdef _WIN32

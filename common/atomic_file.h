@@ -10,10 +10,6 @@
 
 namespace boardstat {
 
-/// This process's id, for temporary file names that no other process of the same program
-/// uses at the same time.
-int process_id();
-
 /// Renames `from` over `to`, replacing it also on Windows (where rename() refuses an existing
 /// target). False with errno set when it cannot.
 bool replace_file(const std::string& from, const std::string& to);

@@ -17,23 +17,18 @@
 #include <vector>
 
 #include "board/discovery.h"
+#include "common/platform.h"
 #include "exporter/collector.h"
 #include "exporter/flags.h"
 #include "exporter/program.h"
 #include "exporter/published.h"
 #include "exporter/request_stats.h"
+#include "exporter/service.h"
 #include "exporter/stop_signals.h"
 #include "exporter/textfile.h"
 
 #ifdef BOARDSTAT_EXPORTER_HTTP
 #include "exporter/http/http_server.h"
-#endif
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-
-#include "exporter/windows_service.h"
 #endif
 
 namespace boardstat {
@@ -192,20 +187,16 @@ int exporter_main(const std::vector<std::string_view>& args) {
 
 int main(int argc, char** argv) {
   using namespace boardstat;
-  // First of all: from here on SIGINT and SIGTERM end the program with status 0.
+  // First of all: from here on SIGINT and SIGTERM (Ctrl-C on Windows) end the program with
+  // status 0.
   start_stop_signals(kStopGrace, kProgram);
-#ifdef _WIN32
-  // The same bytes as on POSIX: LF line ends, no carriage returns.
-  _setmode(_fileno(stdout), _O_BINARY);
+  // The same bytes on every platform: LF line ends, no carriage returns.
+  set_binary_stdout();
+  // A Windows service's start parameters follow the arguments it was installed with.
   const std::vector<std::string> service_args(argv + (argc > 0 ? 1 : 0), argv + argc);
   const ExporterWork work = [](const std::vector<std::string>& args) {
     return exporter_main(std::vector<std::string_view>(args.begin(), args.end()));
   };
-  if (const auto status = run_if_started_as_service(service_args, work, ask_to_stop)) {
-    return *status;
-  }
-  // Ctrl-C, Ctrl-Break and closing the window stop it as SIGINT does on POSIX.
-  stop_on_console_control(ask_to_stop);
-#endif
+  if (const auto status = run_if_started_as_service(service_args, work)) return *status;
   return exporter_main(std::vector<std::string_view>(argv + (argc > 0 ? 1 : 0), argv + argc));
 }

@@ -15,6 +15,7 @@
 #endif
 
 #include "common/atomic_file.h"
+#include "common/platform.h"
 
 namespace boardstat::snapshot {
 namespace {
