@@ -2,7 +2,8 @@
 # The built exporter on the simulated board: bad command lines end with status 2; the built-in
 # board's exposition with every probe figure has the families of the manual's METRICS section and
 # passes promtool; one --once collection checked against its exposition and the board's access
-# trace; textfile mode writes whole files only and stops cleanly on SIGTERM.
+# trace; textfile mode writes whole files only, stops cleanly on SIGTERM and leaves no temporary
+# file when the rename fails.
 # Usage: exporter_test.sh EXPORTER MANUAL
 set -u
 exporter=$1
@@ -116,4 +117,10 @@ kill -TERM "$pid"
 within 5 stopped "$pid" || fail "SIGTERM: still running after 5 s"
 wait "$pid" || fail "SIGTERM: status $?"
 [ "$(ls -A "$tmp/text")" = "boardstat.prom" ] || fail "left in the folder: $(ls -A "$tmp/text")"
+# A file that cannot be renamed into place (a folder of its name): status 1, the folder as it
+# was, and the temporary file written beside it removed.
+mkdir -p "$tmp/stuck/boardstat.prom/in"
+timeout 10 "$exporter" --once --textfile.directory "$tmp/stuck" 2> "$tmp/err"
+[ $? = 1 ] && grep -q "cannot rename" "$tmp/err" || fail "stuck textfile: $(cat "$tmp/err")"
+[ "$(ls -A "$tmp/stuck")" = "boardstat.prom" ] || fail "left beside it: $(ls -A "$tmp/stuck")"
 echo "textfile: $reads whole reads"
