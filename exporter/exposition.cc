@@ -23,9 +23,6 @@ std::string escape(std::string_view text, bool quotes) {
   return out;
 }
 
-constexpr std::string_view kCounter = "counter";
-constexpr std::string_view kGauge = "gauge";
-
 std::string vfg_label(size_t index) {
   return std::to_string(index);
 }

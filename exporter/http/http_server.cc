@@ -23,8 +23,10 @@
 #include <optional>
 #include <stdexcept>
 
+#include "exporter/exposition.h"
 #include "exporter/http/listen_address.h"
 #include "exporter/http/request_rules.h"
+#include "exporter/program.h"
 
 #ifdef BOARDSTAT_EXPORTER_TLS
 #include <sys/stat.h>
@@ -46,9 +48,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr const char* kMetricsContentType = "text/plain; version=0.0.4; charset=utf-8";
 constexpr const char* kPlainText = "text/plain; charset=utf-8";
-constexpr const char* kProgram = "boardstat_exporter";
 
 // Sent, without reading the request, to a connection beyond the limit when no other can make
 // room; one small write that a fresh socket's buffer always takes.
@@ -252,9 +252,7 @@ struct HttpServer::Impl {
     options.max_connections = std::max<size_t>(options.max_connections, 1);
 #ifndef BOARDSTAT_EXPORTER_TLS
     if (!options.web_config_file.empty())
-      throw WebConfigError(
-          "this build has no TLS or passwords (it lacks yaml-cpp, OpenSSL "
-          "or libcrypt)");
+      throw WebConfigError(std::string(kNoWebConfigInThisBuild));
 #endif
   }
 
@@ -626,7 +624,7 @@ Reply HttpServer::Impl::answer(const Request& request) {
     return plain_reply(500, std::string("cannot write the metrics: ") + e.what() + "\n");
   }
   if (!reply.exposition) return plain_reply(500, "no metrics written yet\n");
-  reply.content_type = kMetricsContentType;
+  reply.content_type = kExpositionContentType;
   reply.headers = "Vary: Accept-Encoding\r\n";
   if (!reply.exposition->gzip.empty() &&
       accepts_gzip(view(request[http::field::accept_encoding]))) {
@@ -768,11 +766,11 @@ Listening listen_http(const HttpOptions& options, MetricsSource metrics) {
   } catch (const WebConfigError& e) {
     std::cerr << kProgram << ": --web.config.file " << options.web_config_file << ": " << e.what()
               << "\n";
-    listening.status = 2;
+    listening.status = kExitBadFlags;
   } catch (const std::exception& e) {
     std::cerr << kProgram << ": cannot listen on " << options.listen_address << ": " << e.what()
               << "\n";
-    listening.status = 1;
+    listening.status = kExitCannotServe;
   }
   return listening;
 }
