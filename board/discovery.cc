@@ -1,5 +1,7 @@
 #include "board/discovery.h"
 
+#include "board/vfg_lock.h"
+
 namespace boardstat {
 namespace {
 
@@ -14,12 +16,16 @@ bool find_vfg(uint32_t index, FoundVfg& vfg) {
   if (LmSysBrdFind(kLmBoardFamily, index, &entry) != 0) return false;
   vfg.entry = entry;
   vfg.open = false;
+  vfg.index = index;
   open_vfg(vfg);
   return true;
 }
 
 bool open_vfg(FoundVfg& vfg) {
-  if (!vfg.open) vfg.open = LmBrdOpen(&vfg.entry, &vfg.handle, 0) == 0;
+  if (!vfg.open) {
+    vfg.open = LmBrdOpen(&vfg.entry, &vfg.handle, 0) == 0;
+    if (vfg.open) note_vfg_index(vfg.handle, vfg.index);
+  }
   return vfg.open;
 }
 

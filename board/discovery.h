@@ -23,6 +23,7 @@ struct FoundVfg {
   LmBrdEntry entry{};
   KvHandle handle = nullptr;
   bool open = false;
+  uint32_t index = 0;  // in discovery order: what names the VFG's lock
 };
 
 /// Whether discovery goes on past a VFG that fails to open.

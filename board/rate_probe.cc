@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "board/registers/rate_probe.h"
+#include "board/vfg_lock.h"
 
 namespace boardstat {
 namespace {
@@ -50,6 +51,10 @@ float read_rate_probe_count(KvHandle vfg) {
 // before every re-read: a probe that is already done costs no clock reading.
 int32_t run_rate_probe(KvHandle vfg, const RateProbeSetup& setup, float& count,
                        MillisecondClock clock) {
+  // Another program's measurement on the VFG ends within its own limit; one that has not let
+  // go within ours counts as a signal that never came.
+  const VfgLock lock(vfg, setup.time_limit);
+  if (!lock.go_ahead()) return kProbeTimedOut;
   start_rate_probe(vfg, setup);
   const uint32_t t0 = clock();
   if (rate_probe_busy(vfg)) {

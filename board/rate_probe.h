@@ -52,9 +52,10 @@ bool rate_probe_timed_out(uint32_t started_ms, uint32_t now_ms, float time_limit
 float read_rate_probe_count(KvHandle vfg);
 
 /// Runs one measurement on `vfg` and waits for it, polling the busy register without sleeping
-/// and checking `clock` before every re-read. On success the count, in single precision (exact
-/// up to 2^24), is stored in `count`. On a time-out `count` keeps its value and the probe is
-/// left as it is: the next measurement configures it afresh.
+/// and checking `clock` before every re-read. The VFG's lock is held throughout; a lock that
+/// stays taken for the time limit is a time-out, with no register touched. On success the count, in
+/// single precision (exact up to 2^24), is stored in `count`. On a time-out `count` keeps its value
+/// and the probe is left as it is: the next measurement configures it afresh.
 int32_t run_rate_probe(KvHandle vfg, const RateProbeSetup& setup, float& count,
                        MillisecondClock clock = steady_milliseconds);
 

@@ -10,8 +10,14 @@
 #include <initializer_list>
 
 #include "board/board_access.h"
+#include "board/vfg_lock.h"
 
 namespace boardstat {
+
+/// How long a reader of a window waits for the VFG's lock: as long as another program's probe
+/// measurement may hold it (the longest probe time limit). A lock still taken after that is
+/// held by a program that stopped: the reader goes on without it rather than hang.
+inline constexpr float kWindowLockWait = 1.0f;
 
 /// One select or index register of a window and the value written to it.
 struct WindowSelect {

@@ -4,51 +4,88 @@
 #include <stdio.h>
 #include <string.h>
 
-#ifdef _WIN32
-#include <process.h>
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
+#include "common/platform.h"
 
 namespace boardstat {
+namespace {
 
-int process_id() {
-#ifdef _WIN32
-  return _getpid();
-#else
-  return static_cast<int>(getpid());
-#endif
+// Names tried before giving up when files of our names are left from earlier processes.
+constexpr int kNamesTried = 100;
+
+}  // namespace
+
+AtomicFile::~AtomicFile() {
+  discard();
 }
 
-bool replace_file(const std::string& from, const std::string& to) {
-#ifdef _WIN32
-  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return true;
+void AtomicFile::discard() {
+  if (fd_ >= 0) close_file(fd_);
+  fd_ = -1;
+  if (exists_) remove(temporary_.c_str());
+  exists_ = false;
+}
+
+int AtomicFile::fail(int error) {
+  discard();
+  return error != 0 ? error : EIO;
+}
+
+int AtomicFile::create(const std::string& target) {
+  discard();
+  target_ = target;
+  for (int attempt = 0; attempt < kNamesTried; ++attempt) {
+    temporary_ = target + "." + std::to_string(process_id()) +
+                 (attempt == 0 ? "" : "-" + std::to_string(attempt)) + ".tmp";
+    fd_ = create_new_file(temporary_);
+    if (fd_ >= 0) {
+      exists_ = true;
+      return 0;
+    }
+    if (errno != EEXIST) break;
   }
-  errno = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
-  return false;
-#else
-  return rename(from.c_str(), to.c_str()) == 0;
-#endif
+  return fail(errno);
+}
+
+int write_all(int fd, std::string_view text) {
+  while (!text.empty()) {
+    const long written = write_to_file(fd, text.data(), text.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return written < 0 && errno != 0 ? errno : EIO;
+    text.remove_prefix(static_cast<size_t>(written));
+  }
+  return 0;
+}
+
+int AtomicFile::write(std::string_view text) {
+  if (fd_ < 0) return EBADF;
+  const int error = write_all(fd_, text);
+  return error == 0 ? 0 : fail(error);
+}
+
+int AtomicFile::finish() {
+  if (fd_ < 0) return EBADF;
+  if (!sync_file(fd_)) return fail(errno);
+  const int fd = fd_;
+  fd_ = -1;
+  return close_file(fd) == 0 ? 0 : fail(errno);
+}
+
+int AtomicFile::replace() {
+  if (!exists_ || fd_ >= 0) return EBADF;
+  if (!replace_file(temporary_, target_)) return fail(errno);
+  exists_ = false;
+  return 0;
 }
 
 std::string write_file_atomically(const std::string& target, std::string_view text) {
-  // Not ending in .prom or .board, so that no collector or console reads it half written.
-  const std::string temporary = target + "." + std::to_string(process_id()) + ".tmp";
-  FILE* file = fopen(temporary.c_str(), "wb");
-  if (file == nullptr) return "cannot write " + temporary + ": " + strerror(errno);
-  const bool written = fwrite(text.data(), 1, text.size(), file) == text.size();
-  const int write_errno = errno;
-  const bool closed = fclose(file) == 0;
-  if (!written || !closed) {
-    remove(temporary.c_str());
-    return "cannot write " + temporary + ": " + strerror(written ? errno : write_errno);
-  }
-  if (replace_file(temporary, target)) return {};
-  const int rename_errno = errno;
-  remove(temporary.c_str());
-  return "cannot rename " + temporary + " to " + target + ": " + strerror(rename_errno);
+  AtomicFile file;
+  int error = file.create(target);
+  if (error == 0) error = file.write(text);
+  if (error == 0) error = file.finish();
+  if (error != 0) return "cannot write " + file.temporary() + ": " + strerror(error);
+  error = file.replace();
+  if (error == 0) return {};
+  return "cannot rename " + file.temporary() + " to " + target + ": " + strerror(error);
 }
 
 }  // namespace boardstat

@@ -76,6 +76,13 @@ void Collector::discover() {
   find_vfgs(vfgs_, OnFailedOpen::kGoOn);
   found_ = vfgs_.size();
   tell_left_out();
+  // The lock folder is the same for every VFG: one line says it all.
+  if (options_.probe != ProbeSet::kNone && !vfgs_.empty()) {
+    const std::string problem = vfg_lock_problem(0);
+    if (!problem.empty()) {
+      report("no VFG lock (" + problem + "): the probe runs without, beside consoles too");
+    }
+  }
 }
 
 // VFGs past the limit are counted once, when the limit is first reached, and said once.
@@ -179,6 +186,15 @@ void Collector::step_probe(Vfg& vfg, SteadyClock::time_point now) {
   } else {
     const ProbeFigure& figure = kProbeFigures[run.figure];
     std::optional<ProbeResult>& result = vfg.snapshot.probe[run.figure];
+    if (run.lock.wanted()) {
+      // A console or a snapshot waits for the probe: the figure keeps its last value, and the
+      // round ends here.
+      run.lock.release();
+      run.running = false;
+      ++vfg.snapshot.skipped_probe_rounds;
+      ++run.rounds_done;
+      return;
+    }
     if (!rate_probe_busy(vfg.handle)) {
       const double count = read_rate_probe_count(vfg.handle);  // whole, up to 2^24 exact
       result =
@@ -189,9 +205,19 @@ void Collector::step_probe(Vfg& vfg, SteadyClock::time_point now) {
     } else {
       return;
     }
+    run.lock.release();
     run.figure = next_figure(run.figure + 1);
   }
   run.running = run.figure < kProbeFigureCount;
+  if (run.running) {
+    // The exporter never waits for a VFG: while a console or a snapshot holds its lock or
+    // waits for it, the rest of the round is given up, and the figures keep their last values.
+    run.lock = VfgLock::try_take(vfg.handle);
+    if (!run.lock.go_ahead()) {
+      run.running = false;
+      ++vfg.snapshot.skipped_probe_rounds;
+    }
+  }
   if (!run.running) ++run.rounds_done;
   if (run.running) {
     start_rate_probe(vfg.handle, measurement_of(kProbeFigures[run.figure]).probe);

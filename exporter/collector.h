@@ -21,6 +21,7 @@
 #include "board/board_access.h"
 #include "board/board_library.h"
 #include "board/discovery.h"
+#include "board/vfg_lock.h"
 #include "exporter/extended_count.h"
 #include "exporter/metric_tables.h"
 
@@ -60,6 +61,7 @@ struct VfgSnapshot {
   // set when the VFG is first read is not counted: nobody knows when it was set.
   std::array<std::vector<uint64_t>, kFlagSetCount> latch_sets;
   std::array<std::optional<ProbeResult>, kProbeFigureCount> probe;
+  uint64_t skipped_probe_rounds = 0;
 };
 
 struct Snapshot {
@@ -107,6 +109,7 @@ class Collector {
     size_t figure = 0;
     uint32_t started_ms = 0;
     uint64_t rounds_done = 0;
+    VfgLock lock;  // held from a figure's start to its end
     std::chrono::steady_clock::time_point next_round{};
   };
   struct Vfg : FoundVfg {

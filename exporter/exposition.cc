@@ -23,9 +23,6 @@ std::string escape(std::string_view text, bool quotes) {
   return out;
 }
 
-constexpr std::string_view kCounter = "counter";
-constexpr std::string_view kGauge = "gauge";
-
 std::string vfg_label(size_t index) {
   return std::to_string(index);
 }
@@ -281,6 +278,9 @@ std::string format_exposition(const Snapshot& snapshot, std::chrono::steady_cloc
   write_counts(out, snapshot);
   write_states_and_flags(out, snapshot);
   write_probe(out, snapshot);
+  out.family(kSkippedProbeRounds, kCounter, kSkippedProbeRoundsHelp);
+  write_per_vfg(out, snapshot, kSkippedProbeRounds,
+                [](const VfgSnapshot& vfg) { return vfg.skipped_probe_rounds; });
   write_collector(out, snapshot, now);
   return out.take();
 }

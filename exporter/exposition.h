@@ -15,7 +15,11 @@
 namespace boardstat {
 
 /// The content type of the exposition.
-inline constexpr std::string_view kExpositionContentType = "text/plain; version=0.0.4";
+inline constexpr std::string_view kExpositionContentType =
+    "text/plain; version=0.0.4; charset=utf-8";
+/// The metric types the exposition's families have.
+inline constexpr std::string_view kCounter = "counter";
+inline constexpr std::string_view kGauge = "gauge";
 
 /// A label value with backslash, double quote and line feed escaped.
 std::string escape_label_value(std::string_view value);

@@ -175,6 +175,12 @@ inline constexpr ProbeFigure kProbeFigures[] = {
 };
 inline constexpr size_t kProbeFigureCount = std::size(kProbeFigures);
 
+/// Probe rounds given up because a console or a snapshot held the VFG's lock.
+inline constexpr std::string_view kSkippedProbeRounds = "boardstat_skipped_probe_rounds_total";
+inline constexpr std::string_view kSkippedProbeRoundsHelp =
+    "Rate probe rounds given up, from the figure at which a console or boardstat_snapshot "
+    "held the VFG's lock or waited for it: people come first.";
+
 /// The measurement behind a figure.
 constexpr const system_probe::Measurement& measurement_of(const ProbeFigure& figure) {
   return system_probe::kMeasurements[figure.measurement];

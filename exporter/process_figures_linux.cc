@@ -1,8 +1,10 @@
 // From /proc, as the Prometheus client libraries read them: /proc/self/stat for the processor
-// time, memory and start (in clock ticks since boot, plus btime from /proc/stat), the entries
-// of /proc/self/fd, and the soft limit of open files.
+// time, memory and start (in clock ticks since boot), the entries of /proc/self/fd, and the
+// soft limit of open files. Nothing from /proc/stat, which a service unit with ProcSubset=pid
+// hides.
 #include <dirent.h>
 #include <sys/resource.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -14,15 +16,19 @@
 namespace boardstat {
 namespace {
 
-double boot_time_seconds() {
-  std::ifstream in("/proc/stat");
-  std::string key;
-  double value = 0;
-  while (in >> key) {
-    if (key == "btime" && in >> value) return value;
-    in.ignore(1 << 20, '\n');
-  }
-  return 0;
+double seconds(clockid_t clock) {
+  timespec now{};
+  clock_gettime(clock, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// Taken once, at the first reading: the start never changes. The boot time is the real-time
+// clock less the time since boot (CLOCK_BOOTTIME, which counts suspended time as the start
+// ticks do).
+double start_time_seconds(double start_ticks_since_boot, double ticks_per_second) {
+  static const double start =
+      seconds(CLOCK_REALTIME) - seconds(CLOCK_BOOTTIME) + start_ticks_since_boot / ticks_per_second;
+  return start;
 }
 
 double open_fds() {
@@ -54,7 +60,7 @@ std::optional<ProcessFigures> read_process_figures() {
   const double page = static_cast<double>(sysconf(_SC_PAGESIZE));
   ProcessFigures figures;
   figures.cpu_seconds = (std::stod(field[11]) + std::stod(field[12])) / ticks;  // utime, stime
-  figures.start_time_seconds = boot_time_seconds() + std::stod(field[19]) / ticks;
+  figures.start_time_seconds = start_time_seconds(std::stod(field[19]), ticks);
   figures.virtual_bytes = std::stod(field[20]);
   figures.resident_bytes = std::stod(field[21]) * page;
   figures.open_fds = open_fds();

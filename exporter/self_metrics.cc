@@ -12,9 +12,6 @@
 namespace boardstat {
 namespace {
 
-constexpr std::string_view kCounter = "counter";
-constexpr std::string_view kGauge = "gauge";
-
 void write_process(ExpositionWriter& out, const ProcessFigures& p) {
   const struct {
     std::string_view name, type, help;

@@ -100,6 +100,7 @@ void bank_row(std::ostream& out, KvHandle vfg, int cycle) {
 }  // namespace
 
 void draw_pixel_router(std::ostream& out, KvHandle vfg, int expanded) {
+  const VfgLock window_lock(vfg, kWindowLockWait);
   const TapMarks marks = scan_bank_table(vfg);
   if (!begin_panel(out, kFrame, expanded)) return;
 

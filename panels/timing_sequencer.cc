@@ -100,6 +100,7 @@ void draw_timing_sequencer(std::ostream& out, KvHandle vfg, int expanded) {
   end_line(out);
 
   table_header(out);
+  const VfgLock window_lock(vfg, kWindowLockWait);
   for (uint32_t index = 0; index < kEntries; ++index) {
     if (select_sequencer_entry(vfg, index) == 0) continue;
     entry_row(out, vfg, index);

@@ -1,5 +1,7 @@
 #include "sim/board_model.h"
 
+#include <new>
+
 namespace boardsim {
 namespace {
 
@@ -15,7 +17,7 @@ bool computed(uint32_t id) {
 
 Picoseconds SteadyClock::now() const {
   const auto elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(
-      std::chrono::steady_clock::now() - origin_);
+      std::chrono::steady_clock::now().time_since_epoch());
   const int64_t ns = elapsed.count();
   return ns < 0 ? 0 : static_cast<Picoseconds>(ns) * 1000;
 }
@@ -47,41 +49,112 @@ size_t near_router_index(const RouterKey& key) {
   return (static_cast<size_t>(key.table) * kNearColumns + key.column) * kNearRows + key.row;
 }
 
+size_t round_up16(size_t n) {
+  return (n + 15) / 16 * 16;
+}
+
+size_t far_hash(uint32_t id, size_t capacity) {
+  return (id * size_t{2654435761u}) & (capacity - 1);  // capacity is a power of two
+}
+
 }  // namespace
+
+VfgModel::Layout VfgModel::layout(const VfgDescription& description) {
+  size_t far_named = 0;
+  for (const auto& reg : description.registers) far_named += reg.first >= kNearIds;
+  for (const auto& counter : description.counters) far_named += counter.first >= kNearIds;
+  Layout l{};
+  l.far_capacity = 1;
+  while (l.far_capacity < 2 * (far_named + kFarWrites)) l.far_capacity *= 2;
+  l.near = round_up16(sizeof(Header));
+  l.counters = l.near + round_up16(kNearIds * sizeof(Register));
+  l.far = l.counters + round_up16(description.counters.size() * sizeof(Counter));
+  l.bytes = l.far + l.far_capacity * sizeof(FarRegister);
+  return l;
+}
+
+size_t VfgModel::state_bytes(const VfgDescription& description) {
+  return layout(description).bytes;
+}
 
 VfgModel::VfgModel(const VfgDescription& description, const Clock& clock)
     : description_(description),
       clock_(clock),
-      opened_(clock.now()),
-      near_(kNearIds),
-      near_clears_(kNearIds, false),
-      near_router_(kNearTables * kNearColumns * kNearRows, 0) {
-  for (const auto& [id, value] : description.registers) slot(id).value = value;
-  counters_.reserve(description.counters.size());
-  for (const auto& [id, rate] : description.counters) {
-    slot(id).counter = static_cast<int32_t>(counters_.size());
-    counters_.push_back(Counter{rate, 0});
-  }
-  for (const auto& [id, others] : description.clears) {
+      own_state_(new Picoseconds[state_bytes(description) / sizeof(Picoseconds) + 1]()) {
+  bind(own_state_.get());
+}
+
+VfgModel::VfgModel(const VfgDescription& description, const Clock& clock, void* state)
+    : description_(description), clock_(clock) {
+  bind(state);
+}
+
+void VfgModel::bind(void* state) {
+  const Layout l = layout(description_);
+  char* base = static_cast<char*>(state);
+  header_ = reinterpret_cast<Header*>(base);
+  near_ = reinterpret_cast<Register*>(base + l.near);
+  counters_ = reinterpret_cast<Counter*>(base + l.counters);
+  far_ = reinterpret_cast<FarRegister*>(base + l.far);
+  far_capacity_ = l.far_capacity;
+
+  near_clears_.assign(kNearIds, false);
+  for (const auto& [id, others] : description_.clears) {
     if (id < kNearIds) near_clears_[id] = true;
   }
-  for (const auto& [key, value] : description.router) {
+  near_router_.assign(kNearTables * kNearColumns * kNearRows, 0);
+  for (const auto& [key, value] : description_.router) {
     if (near_router_key(key)) near_router_[near_router_index(key)] = value;
   }
-  if (!description.seq.empty()) {
+  if (!description_.seq.empty()) {
     seq_.assign(kSeqEntries, std::array<uint32_t, kSeqSlots>{});
-    for (const auto& [key, value] : description.seq) seq_[key / kSeqSlots][key % kSeqSlots] = value;
+    for (const auto& [key, value] : description_.seq) {
+      seq_[key / kSeqSlots][key % kSeqSlots] = value;
+    }
+  }
+  if (header_->open == 0) open_state();
+}
+
+// The first open of the VFG: board time starts now, registers take their described values.
+void VfgModel::open_state() {
+  new (header_) Header();
+  header_->opened = clock_.now();
+  for (uint32_t id = 0; id < kNearIds; ++id) new (&near_[id]) Register();
+  for (size_t i = 0; i < far_capacity_; ++i) new (&far_[i]) FarRegister();
+  for (const auto& [id, value] : description_.registers) slot(id).value = value;
+  size_t n = 0;
+  for (const auto& [id, rate] : description_.counters) {
+    slot(id).counter = static_cast<int32_t>(n);
+    new (&counters_[n++]) Counter{rate, 0, 0};
+  }
+  header_->open = 1;
+}
+
+VfgModel::Register* VfgModel::find_far(uint32_t id) const {
+  for (size_t i = far_hash(id, far_capacity_);; i = (i + 1) & (far_capacity_ - 1)) {
+    if (far_[i].used == 0) return nullptr;
+    if (far_[i].id == id) return &far_[i].reg;
   }
 }
 
 const VfgModel::Register* VfgModel::find(uint32_t id) const {
   if (id < kNearIds) return &near_[id];
-  const auto it = far_.find(id);
-  return it == far_.end() ? nullptr : &it->second;
+  if (const Register* r = find_far(id)) return r;
+  const auto it = far_overflow_.find(id);
+  return it == far_overflow_.end() ? nullptr : &it->second;
 }
 
 VfgModel::Register& VfgModel::slot(uint32_t id) {
-  return id < kNearIds ? near_[id] : far_[id];
+  if (id < kNearIds) return near_[id];
+  if (Register* r = find_far(id)) return *r;
+  // The table stays at most half full, so that a search always ends at an empty place soon.
+  if (2 * (header_->far_used + size_t{1}) > far_capacity_) return far_overflow_[id];
+  size_t i = far_hash(id, far_capacity_);
+  while (far_[i].used != 0) i = (i + 1) & (far_capacity_ - 1);
+  far_[i].id = id;
+  far_[i].used = 1;
+  ++header_->far_used;
+  return far_[i].reg;
 }
 
 uint32_t VfgModel::plain(uint32_t id) const {
@@ -111,9 +184,9 @@ uint32_t VfgModel::peek(uint32_t id) {
       return router_entry(plain(kRouterTableRegister), plain(kRouterColumnRegister),
                           plain(kRouterRowRegister));
     case kProbeBusyRegister:
-      return measurement_.busy(board_time()) ? 1 : 0;
+      return header_->measurement.busy(board_time()) ? 1 : 0;
     case kProbeCountRegister:
-      return measurement_.count(board_time());
+      return header_->measurement.count(board_time());
     default:
       break;
   }
@@ -160,8 +233,8 @@ void VfgModel::write(uint32_t id, uint32_t value, Picoseconds now) {
 
 void VfgModel::catch_up(Picoseconds now) {
   const std::vector<TimedEvent>& events = description_.events;
-  while (next_event_ < events.size() && events[next_event_].at <= now) {
-    const TimedEvent& event = events[next_event_++];
+  while (header_->next_event < events.size() && events[header_->next_event].at <= now) {
+    const TimedEvent& event = events[header_->next_event++];
     switch (event.kind) {
       case TimedEvent::kRegister:
         store(event.id, event.value, event.at);
@@ -192,7 +265,7 @@ void VfgModel::start_measurement(Picoseconds now) {
   settings.start_source = plain(kProbeStartSource);
   settings.start_edge = plain(kProbeStartEdge);
   settings.stop_count = plain(kProbeStopCount);
-  measurement_ = Measurement(settings, description_.signals, now);
+  header_->measurement = Measurement(settings, description_.signals, now);
 }
 
 }  // namespace boardsim

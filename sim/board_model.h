@@ -10,6 +10,7 @@
 
 #include <array>
 #include <chrono>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -25,14 +26,11 @@ class Clock {
   virtual Picoseconds now() const = 0;
 };
 
-/// Wall time from std::chrono::steady_clock, counted from the clock's creation.
+/// Wall time from std::chrono::steady_clock, counted from its epoch (the machine's start on
+/// Linux and Windows), so that the processes sharing a board read one time.
 class SteadyClock : public Clock {
  public:
-  SteadyClock() : origin_(std::chrono::steady_clock::now()) {}
   Picoseconds now() const override;
-
- private:
-  std::chrono::steady_clock::time_point origin_;
 };
 
 /// Counts whole events at `per_second` over `elapsed`, modulo 2^32, without overflow. `carry`
@@ -47,16 +45,24 @@ class VfgModel {
   /// and `clock` must outlive the model.
   VfgModel(const VfgDescription& description, const Clock& clock);
 
+  /// The VFG whose changing state lives in `state` (state_bytes(description) bytes, aligned
+  /// to 16, zero-filled before the first open), which other processes may share. Opens it now
+  /// unless an earlier model already did; the caller keeps every call on `state` apart.
+  VfgModel(const VfgDescription& description, const Clock& clock, void* state);
+
+  /// The size of the block that holds the state of a VFG of `description`.
+  static size_t state_bytes(const VfgDescription& description);
+
   uint32_t peek(uint32_t id);
   void poke(uint32_t id, uint32_t value);
 
   /// Time since the VFG was opened.
-  Picoseconds board_time() const { return clock_.now() - opened_; }
+  Picoseconds board_time() const { return clock_.now() - header_->opened; }
 
  private:
   // A register as the model holds it. Registers below kNearIds sit in a table indexed by ID, so
   // that a read or a write costs the same however large the description is; the rare others are
-  // found through a hash map. Most registers count nothing and never need the clock.
+  // found in a table of their own. Most registers count nothing and never need the clock.
   struct Register {
     uint32_t value = 0;
     int32_t counter = -1;  // index into counters_, or -1
@@ -66,7 +72,33 @@ class VfgModel {
     Picoseconds since = 0;  // board time of the open, of the last write or rate change
     Picoseconds carry = 0;  // a fraction of a count from before a rate change
   };
+  struct FarRegister {
+    uint32_t id = 0;
+    uint32_t used = 0;
+    Register reg;
+  };
+  // Everything of the state that is not a table.
+  struct Header {
+    Picoseconds opened = 0;
+    Measurement measurement;
+    uint64_t next_event = 0;  // the first timed event not applied yet
+    uint32_t open = 0;        // the state has been set up by an open
+    uint32_t far_used = 0;
+  };
+  // The state is one block: the header, then the near registers, the counters and the far
+  // registers (an open-addressing table, at most half full), each at a multiple of 16.
+  struct Layout {
+    size_t near, counters, far, far_capacity, bytes;
+  };
   static constexpr uint32_t kNearIds = 4096;  // every register the console uses lies below
+  // Far registers that the description does not name but a program writes: room for this many
+  // in the block; more are kept by the process alone.
+  static constexpr size_t kFarWrites = 1024;
+
+  static Layout layout(const VfgDescription& description);
+  void bind(void* state);
+  void open_state();
+  Register* find_far(uint32_t id) const;
 
   const Register* find(uint32_t id) const;
   Register& slot(uint32_t id);
@@ -76,7 +108,7 @@ class VfgModel {
   void write(uint32_t id, uint32_t value, Picoseconds now);
   // Applies the timed events due at or before `now`, in order, each at its own time.
   void catch_up(Picoseconds now);
-  bool events_pending() const { return next_event_ < description_.events.size(); }
+  bool events_pending() const { return header_->next_event < description_.events.size(); }
   // Stores a value as a write does, without the write's side effects. `now` is read only for
   // a counter.
   void store(uint32_t id, uint32_t value, Picoseconds now);
@@ -85,15 +117,16 @@ class VfgModel {
 
   const VfgDescription& description_;
   const Clock& clock_;
-  Picoseconds opened_;
-  std::vector<Register> near_;                  // by ID, below kNearIds
-  std::unordered_map<uint32_t, Register> far_;  // the others that were described or written
-  std::vector<Counter> counters_;
-  std::vector<bool> near_clears_;      // a write to the ID clears others
-  std::vector<uint32_t> near_router_;  // router entries with small selectors
+  std::unique_ptr<Picoseconds[]> own_state_;  // the block, when no one else holds it
+  Header* header_ = nullptr;
+  Register* near_ = nullptr;  // by ID, below kNearIds
+  Counter* counters_ = nullptr;
+  FarRegister* far_ = nullptr;  // the others that were described or written
+  size_t far_capacity_ = 0;
+  std::unordered_map<uint32_t, Register> far_overflow_;  // when far_ is full
+  std::vector<bool> near_clears_;                        // a write to the ID clears others
+  std::vector<uint32_t> near_router_;                    // router entries with small selectors
   std::vector<std::array<uint32_t, kSeqSlots>> seq_;
-  Measurement measurement_;
-  size_t next_event_ = 0;  // the first timed event not applied yet
 };
 
 }  // namespace boardsim

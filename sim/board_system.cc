@@ -1,10 +1,13 @@
 #include "sim/board_system.h"
 
+#include <ctype.h>
 #include <errno.h>
 #include <inttypes.h>
 #include <stdarg.h>
 #include <stdlib.h>
 #include <string.h>
+
+#include <new>
 
 namespace boardsim {
 namespace {
@@ -14,6 +17,28 @@ constexpr uint64_t kEntryMark = 0x626f61726473696dull;  // "boardsim"
 // A description larger than this is refused rather than read: a path such as /dev/zero
 // must not make the library hang or exhaust memory.
 constexpr size_t kMaxDescriptionBytes = 16 * 1024 * 1024;
+// Marks shared memory that a board was set up in.
+constexpr uint64_t kMade = 0x626f617264736872ull;  // "boardshr"
+
+size_t round_up64(size_t n) {
+  return (n + 63) / 64 * 64;
+}
+
+// FNV-1a, enough to tell two descriptions apart.
+uint64_t fingerprint_of(std::string_view text) {
+  uint64_t hash = 0xcbf29ce484222325ull;
+  for (const unsigned char c : text) hash = (hash ^ c) * 0x100000001b3ull;
+  return hash;
+}
+
+// A name that is one file name on every platform.
+bool share_name_usable(const std::string& name) {
+  if (name.empty() || name.size() > 200) return false;
+  for (const char c : name) {
+    if (!isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_' && c != '.') return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -55,6 +80,48 @@ BoardSystem::BoardSystem(BoardDescription description, std::unique_ptr<Clock> cl
   models_.resize(description_.vfgs.size());
 }
 
+std::vector<size_t> BoardSystem::vfg_offsets(const BoardDescription& description) {
+  std::vector<size_t> offsets;
+  size_t at = round_up64(sizeof(Header));
+  for (const VfgDescription& vfg : description.vfgs) {
+    offsets.push_back(at);
+    at += round_up64(VfgModel::state_bytes(vfg));
+  }
+  offsets.push_back(at);  // the end
+  return offsets;
+}
+
+size_t BoardSystem::shared_bytes(const BoardDescription& description) {
+  return vfg_offsets(description).back();
+}
+
+BoardSystem::BoardSystem(BoardDescription description, std::unique_ptr<Clock> clock, FILE* trace,
+                         std::string trace_name, std::unique_ptr<SharedMemory> shared,
+                         uint64_t fingerprint, const std::string& share_name)
+    : BoardSystem(std::move(description), std::move(clock), trace, std::move(trace_name)) {
+  auto* header = static_cast<Header*>(shared->bytes());
+  bool same_board;
+  {
+    Turn turn(shared.get());
+    if (header->made == 0) {
+      new (header) Header();
+      header->fingerprint = fingerprint;
+      header->made = kMade;
+    }
+    same_board = header->made == kMade && header->fingerprint == fingerprint;
+  }
+  if (!same_board) {
+    fprintf(stderr, "boardsim: BOARDSIM_SHARE=%s: in use by a board of another description\n",
+            share_name.c_str());
+    fflush(stderr);
+    description_ = BoardDescription{};
+    models_.clear();
+    return;
+  }
+  shared_ = std::move(shared);
+  header_ = header;
+}
+
 void BoardSystem::trace_line(const char* format, ...) {
   va_list args;
   va_start(args, format);
@@ -86,21 +153,24 @@ void BoardSystem::close_trace() {
 
 int32_t BoardSystem::find(uint32_t family, uint32_t index, LmBrdEntry* entry) {
   int32_t result = 1;
-  if (!found_before_) {
-    found_before_ = true;
-    first_find_ = clock_->now();
-  }
-  // A VFG described to appear later is not found before its time: the clock is read only then.
-  const auto appeared = [&] {
-    const VfgDescription& vfg = description_.vfgs[index];
-    return !vfg.appears_later || clock_->now() - first_find_ >= vfg.appears_after;
-  };
-  if (entry != nullptr && family == kLmBoardFamily && index < description_.vfgs.size() &&
-      appeared()) {
-    *entry = LmBrdEntry{};
-    entry->words[0] = index;
-    entry->words[1] = kEntryMark;
-    result = 0;
+  {
+    Turn turn(shared_.get());
+    if (!header_->found_before) {
+      header_->found_before = 1;
+      header_->first_find = clock_->now();
+    }
+    // A VFG described to appear later is not found before its time: the clock is read only then.
+    const auto appeared = [&] {
+      const VfgDescription& vfg = description_.vfgs[index];
+      return !vfg.appears_later || clock_->now() - header_->first_find >= vfg.appears_after;
+    };
+    if (entry != nullptr && family == kLmBoardFamily && index < description_.vfgs.size() &&
+        appeared()) {
+      *entry = LmBrdEntry{};
+      entry->words[0] = index;
+      entry->words[1] = kEntryMark;
+      result = 0;
+    }
   }
   if (trace_) trace_line("find %" PRIu32 " %" PRIu32 " -> %" PRId32, family, index, result);
   return result;
@@ -114,9 +184,17 @@ int32_t BoardSystem::open(LmBrdEntry* entry, KvHandle* handle) {
     if (description_.vfgs[index].open_fails) {
       result = 1;
     } else {
-      // Opening again gives the same VFG; its board time keeps running from the first open.
+      // Opening again gives the same VFG; its board time keeps running from the first open,
+      // which on a shared board may have been another process's.
       if (!models_[index]) {
-        models_[index] = std::make_unique<VfgModel>(description_.vfgs[index], *clock_);
+        const VfgDescription& vfg = description_.vfgs[index];
+        if (shared_) {
+          Turn turn(shared_.get());
+          char* state = static_cast<char*>(shared_->bytes()) + vfg_offsets(description_)[index];
+          models_[index] = std::make_unique<VfgModel>(vfg, *clock_, state);
+        } else {
+          models_[index] = std::make_unique<VfgModel>(vfg, *clock_);
+        }
       }
       *handle = reinterpret_cast<KvHandle>(static_cast<uintptr_t>(index + 1));
       result = 0;
@@ -137,14 +215,21 @@ VfgModel* BoardSystem::model(KvHandle vfg) const {
 
 uint32_t BoardSystem::peek(KvHandle vfg, uint32_t id) {
   VfgModel* m = model(vfg);
-  const uint32_t value = m != nullptr ? m->peek(id) : 0;
+  uint32_t value = 0;
+  if (m != nullptr) {
+    Turn turn(shared_.get());
+    value = m->peek(id);
+  }
   if (trace_) trace_line("peek %" PRIu64 " %" PRIu32 " -> %" PRIu32, vfg_number(vfg), id, value);
   return value;
 }
 
 int32_t BoardSystem::poke(KvHandle vfg, uint32_t id, uint32_t value) {
   VfgModel* m = model(vfg);
-  if (m != nullptr) m->poke(id, value);
+  if (m != nullptr) {
+    Turn turn(shared_.get());
+    m->poke(id, value);
+  }
   if (trace_) trace_line("poke %" PRIu64 " %" PRIu32 " %" PRIu32, vfg_number(vfg), id, value);
   return m != nullptr ? 0 : 1;
 }
@@ -152,20 +237,31 @@ int32_t BoardSystem::poke(KvHandle vfg, uint32_t id, uint32_t value) {
 std::unique_ptr<BoardSystem> system_from_environment() {
   const char* config = getenv("BOARDSIM_CONFIG");
   const char* trace_path = getenv("BOARDSIM_TRACE");
+  const char* share = getenv("BOARDSIM_SHARE");
 
   BoardDescription board;
   std::string error;
+  std::string text;
   if (config != nullptr && config[0] != '\0') {
-    std::string text;
     if (read_description_file(config, &text, &error)) {
       ParseResult parsed = parse_board_description(text, config);
       error = parsed.error;
       board = std::move(parsed.board);
     }
   } else {
-    ParseResult parsed = parse_board_description(default_board_text(), kDefaultBoardName);
+    text = default_board_text();
+    ParseResult parsed = parse_board_description(text, kDefaultBoardName);
     error = parsed.error;
     board = std::move(parsed.board);
+  }
+  std::unique_ptr<SharedMemory> shared;
+  if (error.empty() && share != nullptr && share[0] != '\0') {
+    if (!share_name_usable(share)) {
+      error = std::string("BOARDSIM_SHARE=") + share +
+              ": a shared board's name is letters, digits, '-', '_' and '.' (at most 200)";
+    } else {
+      shared = open_shared_memory(share, BoardSystem::shared_bytes(board), &error);
+    }
   }
   if (!error.empty()) {
     fprintf(stderr, "boardsim: %s\n", error.c_str());
@@ -181,8 +277,14 @@ std::unique_ptr<BoardSystem> system_from_environment() {
       fflush(stderr);
     }
   }
+  std::string trace_name = trace != nullptr ? trace_path : "";
+  if (shared) {
+    return std::make_unique<BoardSystem>(std::move(board), std::make_unique<SteadyClock>(), trace,
+                                         std::move(trace_name), std::move(shared),
+                                         fingerprint_of(text), share);
+  }
   return std::make_unique<BoardSystem>(std::move(board), std::make_unique<SteadyClock>(), trace,
-                                       trace != nullptr ? trace_path : "");
+                                       std::move(trace_name));
 }
 
 }  // namespace boardsim

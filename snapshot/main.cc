@@ -10,12 +10,8 @@
 #include <string>
 #include <string_view>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
-
 #include "board/board_library.h"
+#include "common/platform.h"
 #include "snapshot/output_file.h"
 #include "snapshot/snapshot.h"
 
@@ -44,12 +40,7 @@ std::string taken_at() {
   if (const char* epoch = getenv("SOURCE_DATE_EPOCH"); epoch && *epoch) {
     now = static_cast<time_t>(strtoll(epoch, nullptr, 10));
   }
-  struct tm utc {};
-#ifdef _WIN32
-  gmtime_s(&utc, &now);
-#else
-  gmtime_r(&now, &utc);
-#endif
+  const struct tm utc = boardstat::utc_time(now);
   char text[32];
   strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &utc);
   return text;
@@ -106,9 +97,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (output.empty()) {
-#ifdef _WIN32
-    _setmode(_fileno(stdout), _O_BINARY);  // the same bytes as on POSIX: no carriage returns
-#endif
+    boardstat::set_binary_stdout();  // the same bytes on every platform: no carriage returns
     errno = 0;
     std::cout << text.str() << std::flush;
     if (std::cout) return 0;

@@ -8,12 +8,14 @@
 #include <string>
 #include <string_view>
 
+#include "common/atomic_file.h"
+
 namespace boardstat::snapshot {
 
 class OutputFile {
  public:
   OutputFile() = default;
-  ~OutputFile();  // an output never written leaves no temporary file behind
+  ~OutputFile();
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
@@ -27,14 +29,32 @@ class OutputFile {
   std::string write(std::string_view text);
 
  private:
-  std::string error(const char* what, int error_number) const;
-  void discard();
+  std::string error(const char* what, int error_number);
+  void close_in_place();
 
-  std::string path_;       // as given
-  std::string target_;     // the file that is replaced (links followed)
-  std::string temporary_;  // beside target_; empty when writing in place
-  int fd_ = -1;
+  std::string path_;     // as given
+  AtomicFile replaced_;  // a regular file, or a new one
+  int in_place_ = -1;    // a device or FIFO
 };
+
+// What differs by platform (output_file_posix.cc, output_file_win32.cc).
+
+/// Where -o PATH goes: the file to replace, PATH with its symlinks followed, or a device or
+/// FIFO opened for writing in place (`in_place`). `error` tells why neither is possible.
+struct OutputTarget {
+  std::string file;
+  int in_place = -1;
+  int error = 0;
+};
+OutputTarget find_output_target(const std::string& path);
+
+/// Gives the open file `fd` the mode and owner of `file` when that exists: the owner where the
+/// system lets us (root), the mode always. 0 or the errno of the failure.
+int keep_mode_and_owner(const std::string& file, int fd);
+
+/// The temporary file is removed if a signal stops the program before it is renamed.
+void remove_on_signal(const std::string& temporary);
+void forget_on_signal();
 
 }  // namespace boardstat::snapshot
 

@@ -1,6 +1,6 @@
 // Turning the SystemProbe figures back into the probe signals that give them.
-#ifndef BOARDSTAT_EXPORTER_SNAPSHOT_PROBE_SIGNALS_H_
-#define BOARDSTAT_EXPORTER_SNAPSHOT_PROBE_SIGNALS_H_
+#ifndef BOARDSTAT_SNAPSHOT_PROBE_SIGNALS_H_
+#define BOARDSTAT_SNAPSHOT_PROBE_SIGNALS_H_
 
 #include <stdint.h>
 
@@ -36,4 +36,4 @@ std::vector<ProbeSignal> signals_from_counts(const ProbeCounts& counts);
 
 }  // namespace boardstat::snapshot
 
-#endif  // BOARDSTAT_EXPORTER_SNAPSHOT_PROBE_SIGNALS_H_
+#endif  // BOARDSTAT_SNAPSHOT_PROBE_SIGNALS_H_

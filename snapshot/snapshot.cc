@@ -98,6 +98,7 @@ class SelectorsKept {
 
 void write_router_tables(VfgWriter& w) {
   using namespace pixel_router;
+  const VfgLock window_lock(w.vfg(), kWindowLockWait);
   const SelectorsKept kept(w.vfg(), {kTableSelect, kColumnIndex, kRowIndex});
   struct Table {
     uint32_t table;
@@ -131,6 +132,7 @@ void write_router_tables(VfgWriter& w) {
 
 void write_sequencer_entries(VfgWriter& w) {
   using namespace timing_sequencer;
+  const VfgLock window_lock(w.vfg(), kWindowLockWait);
   const SelectorsKept kept(w.vfg(), {kEntryIndexSelect});
   for (uint32_t index = 0; index < kEntries; ++index) {
     if (select_sequencer_entry(w.vfg(), index) == 0) continue;

@@ -1,8 +1,8 @@
 // boardstat_snapshot: reads, once, every register the console reads on every VFG and writes it
 // as a board description for the simulated board, so that the console run on the file shows
 // the same screens.
-#ifndef BOARDSTAT_EXPORTER_SNAPSHOT_SNAPSHOT_H_
-#define BOARDSTAT_EXPORTER_SNAPSHOT_SNAPSHOT_H_
+#ifndef BOARDSTAT_SNAPSHOT_SNAPSHOT_H_
+#define BOARDSTAT_SNAPSHOT_SNAPSHOT_H_
 
 #include <ostream>
 #include <string>
@@ -23,4 +23,4 @@ int write_snapshot(std::ostream& out, const SnapshotOptions& options);
 
 }  // namespace boardstat::snapshot
 
-#endif  // BOARDSTAT_EXPORTER_SNAPSHOT_SNAPSHOT_H_
+#endif  // BOARDSTAT_SNAPSHOT_SNAPSHOT_H_

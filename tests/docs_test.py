@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-# Every file, flag and metric that the README, docs/, tests/README.md, bench/README.md and
+# Every file, flag, manual and metric that the README, docs/, tests/README.md, bench/README.md and
 # sim/README.md name in backquotes must exist: a path in the source tree, a flag in the --help
 # of one of the three programs, a metric family in the exporter's exposition, its sources or
 # the alert rules. A doc that outlives a rename fails here instead of misleading a reader.
@@ -66,7 +66,12 @@ for doc in docs:
     for number, line in enumerate(open(doc, encoding='utf-8'), 1):
         for token in re.findall(r'`([^` ]+)`', line):
             token = token.rstrip('.,;:')
-            if re.match(r'^--[a-z]', token):
+            manual = re.match(r'^([a-z_]+)\((\d)\)$', token)
+            if manual:
+                if manual.group(1) in programs_named and not os.path.exists(
+                        f'man/{manual.group(1)}.{manual.group(2)}'):
+                    failures.append(f'{doc}:{number}: no manual {token}')
+            elif re.match(r'^--[a-z]', token):
                 name = token.split('=')[0]
                 if name not in flags:
                     failures.append(f'{doc}:{number}: no program has the flag {name}')

@@ -2,17 +2,8 @@
 # Sourced by tests that start servers on 127.0.0.1: a scratch folder ($tmp) removed at the end,
 # every server started (pids) stopped at the end, bounded waits, and start with random ports.
 
-# require "PACKAGES" TOOL...: exit 77 (skipped) where a TOOL is missing, except under CI=true,
-# where that fails; the message names the Debian PACKAGES that hold them.
-require() {
-  local packages=$1 tool
-  for tool in "${@:2}"; do
-    command -v "$tool" > /dev/null && continue
-    echo "$tool is missing (apt-get install $packages)" >&2
-    [ "${CI:-}" = true ] && exit 1
-    exit 77
-  done
-}
+# shellcheck source=tests/lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 tmp=$(mktemp -d)
 pids=()

@@ -3,8 +3,9 @@
 // a random point of the first period, and times each answer. It asks for gzip, as Prometheus
 // does.
 //
-//   paced_scrapers PORT PATH SCRAPERS RATE SECONDS
+//   paced_scrapers PORT PATH SCRAPERS RATE SECONDS [HEADER]
 //
+// HEADER: a header line sent with each request ("Authorization: Basic ...").
 // Prints "p50_ms p99_ms max_ms scrapes failed". Every wait is bounded (5 s per answer).
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -97,13 +98,15 @@ bool scrape(int fd, const std::string& request, std::string& pending) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 6) {
-    std::fprintf(stderr, "usage: paced_scrapers PORT PATH SCRAPERS RATE SECONDS\n");
+  if (argc != 6 && argc != 7) {
+    std::fprintf(stderr, "usage: paced_scrapers PORT PATH SCRAPERS RATE SECONDS [HEADER]\n");
     return 2;
   }
   const int port = std::atoi(argv[1]);
+  const std::string extra = argc == 7 ? std::string(argv[6]) + "\r\n" : "";
   const std::string request = std::string("GET ") + argv[2] +
-                              " HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept-Encoding: gzip\r\n\r\n";
+                              " HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept-Encoding: gzip\r\n" +
+                              extra + "\r\n";
   const int scrapers = std::atoi(argv[3]);
   const auto period = std::chrono::duration_cast<Clock::duration>(
       std::chrono::duration<double>(1.0 / std::atof(argv[4])));

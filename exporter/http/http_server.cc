@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/ip/v6_only.hpp>
 #include <boost/asio/steady_timer.hpp>
@@ -22,14 +23,17 @@
 #include <optional>
 #include <stdexcept>
 
+#include "exporter/exposition.h"
 #include "exporter/http/listen_address.h"
 #include "exporter/http/request_rules.h"
+#include "exporter/program.h"
 
 #ifdef BOARDSTAT_EXPORTER_TLS
 #include <sys/stat.h>
 
 #include <boost/beast/ssl.hpp>
 
+#include "exporter/http/password_check.h"
 #include "exporter/http/web_config.h"
 #endif
 
@@ -44,9 +48,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr const char* kMetricsContentType = "text/plain; version=0.0.4; charset=utf-8";
 constexpr const char* kPlainText = "text/plain; charset=utf-8";
-constexpr const char* kProgram = "boardstat_exporter";
 
 // Sent, without reading the request, to a connection beyond the limit when no other can make
 // room; one small write that a fresh socket's buffer always takes.
@@ -234,6 +236,10 @@ struct HttpServer::Impl {
   asio::steady_timer accept_retry{io};
   std::time_t date_second = 0;
   std::string date_text;
+#ifdef BOARDSTAT_EXPORTER_TLS
+  // After io: destroyed first, it stops its worker while io can still take what it posts.
+  std::unique_ptr<PasswordCheck> passwords;  // made at the first password asked
+#endif
 
   Impl(const HttpOptions& o, MetricsSource m)
       : options(o),
@@ -246,9 +252,7 @@ struct HttpServer::Impl {
     options.max_connections = std::max<size_t>(options.max_connections, 1);
 #ifndef BOARDSTAT_EXPORTER_TLS
     if (!options.web_config_file.empty())
-      throw WebConfigError(
-          "this build has no TLS or passwords (it lacks yaml-cpp, OpenSSL "
-          "or libcrypt)");
+      throw WebConfigError(std::string(kNoWebConfigInThisBuild));
 #endif
   }
 
@@ -263,8 +267,12 @@ struct HttpServer::Impl {
     in_flight = static_cast<size_t>(static_cast<long>(in_flight) + delta);
     if (options.stats) options.stats->in_flight.store(static_cast<int64_t>(in_flight));
   }
-  /// 0 when the request may be answered, else the status to refuse it with.
-  unsigned authorize(const Request& request);
+  /// 0 when the request may be answered, else the status to refuse it with, or kChecking:
+  /// then the password is being checked and checked(accepted) is called with the outcome on
+  /// the worker's thread, even when still_wanted() has turned false.
+  static constexpr unsigned kChecking = 1;
+  unsigned authorize(const Request& request, std::function<void(bool)> checked,
+                     std::function<bool()> still_wanted);
 
 #ifdef BOARDSTAT_EXPORTER_TLS
   static WebState first_web_state(const std::string& path);
@@ -306,6 +314,8 @@ class Session : public SessionBase, public std::enable_shared_from_this<Session<
 
   // Closes the connection now; its pending operation ends with operation_aborted.
   void close() override {
+    gone_->store(true);
+    check_timer_.cancel();
     forget();
     error_code ignored;
     lowest().socket().shutdown(tcp::socket::shutdown_both, ignored);
@@ -367,7 +377,8 @@ class Session : public SessionBase, public std::enable_shared_from_this<Session<
     waiting_ = true;
     waiting_since_ = Clock::now();
     // One deadline for the whole request, so a client trickling bytes cannot hold on forever.
-    lowest().expires_after(server_.options.read_timeout);
+    read_deadline_ = Clock::now() + server_.options.read_timeout;
+    lowest().expires_at(read_deadline_);
     http::async_read(
         stream_, buffer_, *parser_,
         [self = this->shared_from_this()](error_code ec, std::size_t) { self->on_read(ec); });
@@ -388,17 +399,43 @@ class Session : public SessionBase, public std::enable_shared_from_this<Session<
     keep_alive_ = request.keep_alive();
     http10_ = request.version() < 11;
     if (!http10_ && request.find(http::field::host) == request.end()) return send_error(400);
-    answer(kLimitChecks);
+    authorize();
+  }
+
+  // A password that needs bcrypt is checked on the server's worker; the connection waits for
+  // the outcome without a thread, until the request's read deadline at most.
+  void authorize() {
+    const unsigned refused = server_.authorize(
+        parser_->get(),
+        [self = this->shared_from_this(),
+         executor = lowest().get_executor()](bool accepted) mutable {
+          asio::post(executor, [self = std::move(self), accepted] { self->on_checked(accepted); });
+        },
+        [gone = gone_] { return !gone->load(); });
+    if (refused != HttpServer::Impl::kChecking) return answer(kLimitChecks, refused);
+    checking_ = true;
+    check_timer_.expires_at(read_deadline_);
+    // The outcome may come in the same turn of the event loop as the deadline, after it.
+    check_timer_.async_wait([self = this->shared_from_this()](error_code ec) {
+      if (!ec && self->checking_) self->close();
+    });
+  }
+
+  void on_checked(bool accepted) {
+    checking_ = false;
+    check_timer_.cancel();
+    if (!gone_->load()) answer(kLimitChecks, accepted ? 0 : 401);
   }
 
   // Answers the request read, or 503 past --web.max-requests. The answers written in this turn
   // of the event loop end in a later one (over TLS a few turns later), so a request that meets
   // the limit looks again after those: only answers that a client is slow to take refuse it.
-  void answer(int checks_left) {
+  void answer(int checks_left, unsigned refused) {
     const size_t limit = server_.options.max_requests;
     if (limit != 0 && server_.in_flight >= limit && checks_left > 0) {
-      asio::post(lowest().get_executor(),
-                 [self = this->shared_from_this(), checks_left] { self->answer(checks_left - 1); });
+      asio::post(lowest().get_executor(), [self = this->shared_from_this(), checks_left, refused] {
+        self->answer(checks_left - 1, refused);
+      });
       return;
     }
     const Request& request = parser_->get();
@@ -407,7 +444,6 @@ class Session : public SessionBase, public std::enable_shared_from_this<Session<
     } else {
       counted_ = true;
       server_.in_flight_changed(+1);
-      const unsigned refused = server_.authorize(request);
       reply_ = refused != 0 ? status_reply(refused) : server_.answer(request);
       if (refused == 401) reply_.headers = "WWW-Authenticate: Basic\r\n";
     }
@@ -484,6 +520,11 @@ class Session : public SessionBase, public std::enable_shared_from_this<Session<
 
   std::shared_ptr<void> keep_;  // the TLS context, for as long as the stream uses it
   Stream stream_;
+  asio::steady_timer check_timer_{stream_.get_executor()};  // the password check's deadline
+  Clock::time_point read_deadline_;
+  bool checking_ = false;  // a password check is under way
+  // Closed: also read by the password worker, which then skips the check.
+  std::shared_ptr<std::atomic<bool>> gone_ = std::make_shared<std::atomic<bool>>(false);
   beast::flat_buffer buffer_;
   std::optional<http::request_parser<http::string_body>> parser_;  // bounded by body_limit
   Reply reply_;
@@ -528,7 +569,9 @@ std::string HttpServer::Impl::head(const Reply& reply, bool keep_alive, bool htt
   return text;
 }
 
-unsigned HttpServer::Impl::authorize([[maybe_unused]] const Request& request) {
+unsigned HttpServer::Impl::authorize([[maybe_unused]] const Request& request,
+                                     [[maybe_unused]] std::function<void(bool)> checked,
+                                     [[maybe_unused]] std::function<bool()> still_wanted) {
 #ifdef BOARDSTAT_EXPORTER_TLS
   if (options.web_config_file.empty()) return 0;
   refresh_web_state();
@@ -538,8 +581,21 @@ unsigned HttpServer::Impl::authorize([[maybe_unused]] const Request& request) {
   const auto credentials = basic_credentials(view(request[http::field::authorization]));
   if (!credentials) return 401;
   const auto user = users.find(credentials->user);
-  if (user == users.end()) return 401;
-  return password_matches(user->first, credentials->password, user->second) ? 0 : 401;
+  const bool known = user != users.end();
+  const PasswordCheck::Attempt attempt{credentials->user, credentials->password,
+                                       known ? user->second : web.config->unknown_user_hash, known};
+  if (!passwords) passwords = std::make_unique<PasswordCheck>();
+  switch (passwords->check(attempt, std::move(checked), std::move(still_wanted))) {
+    case PasswordCheck::Verdict::kAccepted:
+      return 0;
+    case PasswordCheck::Verdict::kRefused:
+      return 401;
+    case PasswordCheck::Verdict::kBusy:
+      return 503;
+    case PasswordCheck::Verdict::kQueued:
+      break;
+  }
+  return kChecking;
 #else
   return 0;
 #endif
@@ -568,7 +624,7 @@ Reply HttpServer::Impl::answer(const Request& request) {
     return plain_reply(500, std::string("cannot write the metrics: ") + e.what() + "\n");
   }
   if (!reply.exposition) return plain_reply(500, "no metrics written yet\n");
-  reply.content_type = kMetricsContentType;
+  reply.content_type = kExpositionContentType;
   reply.headers = "Vary: Accept-Encoding\r\n";
   if (!reply.exposition->gzip.empty() &&
       accepts_gzip(view(request[http::field::accept_encoding]))) {
@@ -710,11 +766,11 @@ Listening listen_http(const HttpOptions& options, MetricsSource metrics) {
   } catch (const WebConfigError& e) {
     std::cerr << kProgram << ": --web.config.file " << options.web_config_file << ": " << e.what()
               << "\n";
-    listening.status = 2;
+    listening.status = kExitBadFlags;
   } catch (const std::exception& e) {
     std::cerr << kProgram << ": cannot listen on " << options.listen_address << ": " << e.what()
               << "\n";
-    listening.status = 1;
+    listening.status = kExitCannotServe;
   }
   return listening;
 }

@@ -9,22 +9,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "exporter/rendered.h"
-#include "exporter/request_stats.h"
+#include "exporter/http_options.h"
+#include "exporter/published.h"
 
 namespace boardstat {
-
-struct HttpOptions {
-  std::string listen_address = ":10208";
-  std::string telemetry_path = "/metrics";
-  size_t max_connections = 64;
-  size_t max_request_bytes = 8192;
-  std::chrono::milliseconds read_timeout{10000};
-  std::chrono::milliseconds write_timeout{10000};
-  size_t max_requests = 40;       // answered at once; past it 503; 0: no limit
-  std::string web_config_file;    // TLS and passwords; empty: plain HTTP, no passwords
-  RequestStats* stats = nullptr;  // counts the requests when given
-};
 
 /// The metrics as last written: the server sends one of its texts as it is.
 using MetricsSource = std::function<RenderedPtr()>;
@@ -67,12 +55,12 @@ class HttpServer {
 /// A server listening, or why there is none.
 struct Listening {
   std::unique_ptr<HttpServer> server;  // null when it cannot listen
-  int status = 0;                      // then the exit status: 1 cannot listen, 2 invalid file
+  int status = 0;  // then the exit status: kExitCannotServe, or kExitBadFlags for the file
 };
 
 /// Makes the server. When it cannot, prints one message on standard error:
-/// "boardstat_exporter: cannot listen on ADDR: REASON" (bad address, port in use; status 1) or
-/// "boardstat_exporter: --web.config.file FILE: REASON" (status 2).
+/// "boardstat_exporter: cannot listen on ADDR: REASON" (bad address, port in use) or
+/// "boardstat_exporter: --web.config.file FILE: REASON".
 Listening listen_http(const HttpOptions& options, MetricsSource metrics);
 
 }  // namespace boardstat

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "common/platform.h"
+
 namespace boardstat {
 namespace {
 
@@ -75,12 +77,7 @@ std::optional<std::string_view> target_path(std::string_view target) {
 }
 
 std::string http_date(std::time_t when) {
-  std::tm parts{};
-#ifdef _WIN32
-  gmtime_s(&parts, &when);
-#else
-  gmtime_r(&when, &parts);
-#endif
+  const std::tm parts = utc_time(when);
   char text[40];
   const size_t n = std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &parts);
   return std::string(text, n);

@@ -1,14 +1,13 @@
 #include "exporter/http/web_config.h"
 
-#include <crypt.h>
-#include <openssl/sha.h>
 #include <openssl/ssl.h>
 #include <yaml-cpp/yaml.h>
 
-#include <cstring>
+#include <algorithm>
 #include <filesystem>
-#include <mutex>
 #include <set>
+
+#include "exporter/http/password_check.h"
 
 namespace boardstat {
 namespace {
@@ -18,6 +17,68 @@ namespace ssl = boost::asio::ssl;
 const std::set<std::string> kClientAuthTypes = {"NoClientCert", "RequestClientCert",
                                                 "RequireAnyClientCert", "VerifyClientCertIfGiven",
                                                 "RequireAndVerifyClientCert"};
+
+// OpenSSL's number for a version's name in the file; 0 for a name of none.
+int tls_version(const std::string& name) {
+  static const std::map<std::string, int> kVersions = {{"TLS10", TLS1_VERSION},
+                                                       {"TLS11", TLS1_1_VERSION},
+                                                       {"TLS12", TLS1_2_VERSION},
+                                                       {"TLS13", TLS1_3_VERSION}};
+  const auto found = kVersions.find(name);
+  return found == kVersions.end() ? 0 : found->second;
+}
+
+// The names the file uses (Go's) and OpenSSL's for the same thing. Cipher suites are those of
+// TLS 1.2 and below, as in the other exporters: TLS 1.3's are not chosen by the file.
+const std::map<std::string, std::string> kCipherSuites = {
+    {"TLS_RSA_WITH_AES_128_CBC_SHA", "AES128-SHA"},
+    {"TLS_RSA_WITH_AES_256_CBC_SHA", "AES256-SHA"},
+    {"TLS_RSA_WITH_AES_128_GCM_SHA256", "AES128-GCM-SHA256"},
+    {"TLS_RSA_WITH_AES_256_GCM_SHA384", "AES256-GCM-SHA384"},
+    {"TLS_ECDHE_ECDSA_WITH_AES_128_CBC_SHA", "ECDHE-ECDSA-AES128-SHA"},
+    {"TLS_ECDHE_ECDSA_WITH_AES_256_CBC_SHA", "ECDHE-ECDSA-AES256-SHA"},
+    {"TLS_ECDHE_RSA_WITH_AES_128_CBC_SHA", "ECDHE-RSA-AES128-SHA"},
+    {"TLS_ECDHE_RSA_WITH_AES_256_CBC_SHA", "ECDHE-RSA-AES256-SHA"},
+    {"TLS_ECDHE_RSA_WITH_AES_128_GCM_SHA256", "ECDHE-RSA-AES128-GCM-SHA256"},
+    {"TLS_ECDHE_ECDSA_WITH_AES_128_GCM_SHA256", "ECDHE-ECDSA-AES128-GCM-SHA256"},
+    {"TLS_ECDHE_RSA_WITH_AES_256_GCM_SHA384", "ECDHE-RSA-AES256-GCM-SHA384"},
+    {"TLS_ECDHE_ECDSA_WITH_AES_256_GCM_SHA384", "ECDHE-ECDSA-AES256-GCM-SHA384"},
+    {"TLS_ECDHE_RSA_WITH_CHACHA20_POLY1305_SHA256", "ECDHE-RSA-CHACHA20-POLY1305"},
+    {"TLS_ECDHE_ECDSA_WITH_CHACHA20_POLY1305_SHA256", "ECDHE-ECDSA-CHACHA20-POLY1305"}};
+const std::map<std::string, std::string> kCurves = {
+    {"CurveP256", "P-256"}, {"CurveP384", "P-384"}, {"CurveP521", "P-521"}, {"X25519", "X25519"}};
+
+// A list of names of `table` as OpenSSL's names joined by colons.
+std::string openssl_names(const YAML::Node& node, const std::string& key,
+                          const std::map<std::string, std::string>& table) {
+  if (!node.IsSequence()) throw std::runtime_error("tls_server_config." + key + " must be a list");
+  std::string names;
+  for (const auto& item : node) {
+    const std::string name = item.IsScalar() ? item.as<std::string>() : "";
+    const auto found = table.find(name);
+    if (found == table.end())
+      throw std::runtime_error("tls_server_config." + key + ": unknown name \"" + name + "\"");
+    names += (names.empty() ? "" : ":") + found->second;
+  }
+  if (names.empty()) throw std::runtime_error("tls_server_config." + key + " is empty");
+  return names;
+}
+
+// A reason as one line: the file's own bytes, which a reason may quote (a field's name, the
+// character that yaml-cpp could not read), with control characters written as \xNN.
+std::string one_line(const std::string& text) {
+  std::string line;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7f) {
+      line += c;
+    } else {
+      static const char kHex[] = "0123456789abcdef";
+      line += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 15];
+    }
+  }
+  return line;
+}
 
 std::string scalar(const YAML::Node& node, const std::string& what) {
   if (!node.IsScalar()) throw std::runtime_error(what + " must be a string");
@@ -29,6 +90,14 @@ WebConfig::Tls read_tls(const YAML::Node& node, const std::filesystem::path& fol
   WebConfig::Tls tls;
   for (const auto& entry : node) {
     const std::string key = entry.first.as<std::string>();
+    if (key == "cipher_suites") {
+      tls.cipher_suites = openssl_names(entry.second, key, kCipherSuites);
+      continue;
+    }
+    if (key == "curve_preferences") {
+      tls.curves = openssl_names(entry.second, key, kCurves);
+      continue;
+    }
     const std::string value = scalar(entry.second, "tls_server_config." + key);
     if (key == "cert_file" || key == "key_file" || key == "client_ca_file") {
       std::string& path = key == "cert_file"  ? tls.cert_file
@@ -39,14 +108,20 @@ WebConfig::Tls read_tls(const YAML::Node& node, const std::filesystem::path& fol
       if (kClientAuthTypes.count(value) == 0)
         throw std::runtime_error("invalid client_auth_type \"" + value + "\"");
       tls.client_auth_type = value;
-    } else if (key == "min_version") {
-      if (value != "TLS10" && value != "TLS11" && value != "TLS12" && value != "TLS13")
-        throw std::runtime_error("unknown TLS version: " + value);
-      tls.min_version = value;
+    } else if (key == "min_version" || key == "max_version") {
+      if (tls_version(value) == 0) throw std::runtime_error("unknown TLS version: " + value);
+      (key == "min_version" ? tls.min_version : tls.max_version) = value;
+    } else if (key == "prefer_server_cipher_suites") {
+      if (value != "true" && value != "false")
+        throw std::runtime_error("prefer_server_cipher_suites must be true or false");
+      tls.prefer_server_cipher_suites = value == "true";
     } else {
       throw std::runtime_error("tls_server_config." + key + " is not supported");
     }
   }
+  if (tls_version(tls.min_version) > tls_version(tls.max_version))
+    throw std::runtime_error("min_version " + tls.min_version + " is above max_version " +
+                             tls.max_version);
   if (tls.cert_file.empty()) throw std::runtime_error("missing cert_file");
   if (tls.key_file.empty()) throw std::runtime_error("missing key_file");
   const bool verifies = tls.client_auth_type == "VerifyClientCertIfGiven" ||
@@ -79,7 +154,7 @@ std::optional<WebConfig> read_web_config(const std::string& path, std::string* e
           const std::string hash = scalar(user.second, "the hash of user " + name);
           if (name.find(':') != std::string::npos)
             throw std::runtime_error("user name \"" + name + "\" holds a colon");
-          if (hash.rfind("$2", 0) != 0)
+          if (bcrypt_cost(hash) == 0)
             throw std::runtime_error("the hash of user " + name + " is not a bcrypt hash");
           config.users[name] = hash;
         }
@@ -90,13 +165,16 @@ std::optional<WebConfig> read_web_config(const std::string& path, std::string* e
         throw std::runtime_error("unknown field \"" + key + "\"");
       }
     }
+    int cost = 0;
+    for (const auto& user : config.users) cost = std::max(cost, bcrypt_cost(user.second));
+    if (cost != 0) config.unknown_user_hash = unknown_user_hash(cost);
     if (config.tls) {
       std::string reason;
       if (!make_tls_context(*config.tls, &reason)) throw std::runtime_error(reason);
     }
     return config;
   } catch (const std::exception& e) {
-    *error = e.what();
+    *error = one_line(e.what());
     return std::nullopt;
   }
 }
@@ -105,11 +183,20 @@ std::shared_ptr<ssl::context> make_tls_context(const WebConfig::Tls& tls, std::s
   auto context = std::make_shared<ssl::context>(ssl::context::tls_server);
   context->set_options(ssl::context::default_workarounds | ssl::context::no_sslv2 |
                        ssl::context::no_sslv3 | ssl::context::single_dh_use);
-  const int version = tls.min_version == "TLS13"   ? TLS1_3_VERSION
-                      : tls.min_version == "TLS12" ? TLS1_2_VERSION
-                      : tls.min_version == "TLS11" ? TLS1_1_VERSION
-                                                   : TLS1_VERSION;
-  SSL_CTX_set_min_proto_version(context->native_handle(), version);
+  SSL_CTX_set_min_proto_version(context->native_handle(), tls_version(tls.min_version));
+  SSL_CTX_set_max_proto_version(context->native_handle(), tls_version(tls.max_version));
+  if (!tls.cipher_suites.empty() &&
+      SSL_CTX_set_cipher_list(context->native_handle(), tls.cipher_suites.c_str()) != 1) {
+    *error = "cipher_suites: none of them is available";
+    return nullptr;
+  }
+  if (!tls.curves.empty() &&
+      SSL_CTX_set1_groups_list(context->native_handle(), tls.curves.c_str()) != 1) {
+    *error = "curve_preferences: none of them is available";
+    return nullptr;
+  }
+  if (tls.prefer_server_cipher_suites)
+    SSL_CTX_set_options(context->native_handle(), SSL_OP_CIPHER_SERVER_PREFERENCE);
   // An idle connection gives its record buffers (about 34 KiB) back until it talks again.
   SSL_CTX_set_mode(context->native_handle(), SSL_MODE_RELEASE_BUFFERS);
   boost::system::error_code ec;
@@ -146,32 +233,6 @@ std::shared_ptr<ssl::context> make_tls_context(const WebConfig::Tls& tls, std::s
   SSL_CTX_set_session_id_context(context->native_handle(), kSessionContext,
                                  sizeof kSessionContext - 1);
   return context;
-}
-
-bool password_matches(const std::string& user, const std::string& password,
-                      const std::string& hash) {
-  // Remembered by a digest of the three, never the password itself.
-  const std::string key = user + '\0' + hash + '\0' + password;
-  unsigned char digest[SHA256_DIGEST_LENGTH];
-  SHA256(reinterpret_cast<const unsigned char*>(key.data()), key.size(), digest);
-  const std::string remembered(reinterpret_cast<const char*>(digest), sizeof digest);
-  static std::mutex mutex;
-  static std::set<std::string> matched;
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    if (matched.count(remembered) != 0) return true;
-  }
-  auto data = std::make_unique<crypt_data>();
-  const char* result = crypt_r(password.c_str(), hash.c_str(), data.get());
-  if (result == nullptr || result[0] == '*' || std::strlen(result) != hash.size()) return false;
-  unsigned char differ = 0;
-  for (size_t i = 0; i < hash.size(); ++i)
-    differ |= static_cast<unsigned char>(result[i] ^ hash[i]);
-  if (differ != 0) return false;
-  std::lock_guard<std::mutex> lock(mutex);
-  if (matched.size() > 256) matched.clear();
-  matched.insert(remembered);
-  return true;
 }
 
 }  // namespace boardstat

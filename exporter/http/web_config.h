@@ -17,9 +17,16 @@ struct WebConfig {
     std::string cert_file, key_file, client_ca_file;  // relative ones taken from the file's folder
     std::string client_auth_type = "NoClientCert";
     std::string min_version = "TLS12";
+    std::string max_version = "TLS13";
+    std::string cipher_suites, curves;  // OpenSSL's names, joined by colons; empty: its defaults
+    bool prefer_server_cipher_suites = false;
   };
   std::optional<Tls> tls;                    // absent: plain HTTP
   std::map<std::string, std::string> users;  // user -> bcrypt hash; empty: no password asked
+  // What an unknown user's password is checked against: a hash of the users' cost (the
+  // highest, where they differ), so that telling a known user's refusal from an unknown one's
+  // by its time is impossible.
+  std::string unknown_user_hash;
 };
 
 /// The file read and checked, or nothing with the reason in *error.
@@ -28,11 +35,6 @@ std::optional<WebConfig> read_web_config(const std::string& path, std::string* e
 /// A server TLS context for `tls`, its files loaded, or nothing with the reason in *error.
 std::shared_ptr<boost::asio::ssl::context> make_tls_context(const WebConfig::Tls& tls,
                                                             std::string* error);
-
-/// True when `password` hashes to `hash` (bcrypt, "$2a$", "$2b$" or "$2y$"). A match is
-/// remembered, as bcrypt takes tens of milliseconds by design and every scrape asks again.
-bool password_matches(const std::string& user, const std::string& password,
-                      const std::string& hash);
 
 }  // namespace boardstat
 

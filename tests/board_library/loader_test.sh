@@ -14,11 +14,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 w=$(mktemp -d) && trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$w"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-skip() {
-  echo "SKIPPED: $*"
-  [ "${CI:-}" = true ] && exit 1
-  exit 77
-}
+# shellcheck source=tests/lib.sh
+source "$here/../lib.sh"
 
 if [ "$wine" = - ]; then
   pre=lib ext=so exe= run=() sim_place=lib/boardstat

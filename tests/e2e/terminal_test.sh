@@ -3,7 +3,9 @@
 # settings exactly as before on every way out.  Usage: terminal_test.sh PATH/TO/boardstat
 set -u
 console=$(realpath "$1")
-command -v tmux >/dev/null || { echo "SKIP: tmux is not installed"; exit 77; }
+# shellcheck source=tests/lib.sh
+source "$(dirname "$0")/../lib.sh"
+require tmux tmux
 w=$(mktemp -d)
 tmx() { tmux -S "$w/sock" "$@"; }
 trap 'tmx kill-server 2>/dev/null; rm -rf "$w"' EXIT

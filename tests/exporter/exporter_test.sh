@@ -1,8 +1,9 @@
 #!/bin/bash
-# The built exporter on the simulated board: bad command lines end with status 2; the built-in
-# board's exposition with every probe figure has the families of the manual's METRICS section and
-# passes promtool; one --once collection checked against its exposition and the board's access
-# trace; textfile mode writes whole files only and stops cleanly on SIGTERM.
+# The built exporter on the simulated board: bad command lines end with status 2; the manual
+# lists --help's flags with their defaults; the built-in board's exposition with every probe
+# figure has the families of the manual's METRICS section and passes promtool; one --once collection checked against its exposition and the board's access
+# trace; textfile mode writes whole files only, stops cleanly on SIGTERM and leaves no temporary
+# file when the rename fails.
 # Usage: exporter_test.sh EXPORTER MANUAL
 set -u
 exporter=$1
@@ -16,6 +17,23 @@ for args in --bogus "--textfile.directory=$tmp/missing" extra; do  # flags_test.
   [ "$status" -eq 2 ] && grep -q '^boardstat_exporter: ' "$tmp/err" || fail "$args: status $status"
 done
 timeout 10 "$exporter" --version | grep -qx 'boardstat_exporter [0-9][0-9.]*' || fail "--version"
+
+# The manual's OPTIONS and --help name the same flags, and each entry gives its flag's default.
+timeout 10 "$exporter" --help | awk '/^  (-h, )?--/ { if (n) print n, d; d = "-"
+    n = $1 == "-h," ? $2 : $1; sub(/=.*/, "", n) }
+  n && match($0, /\(default [^,;)]+/) { d = substr($0, RSTART + 9, RLENGTH - 9) }
+  END { print n, d }' > "$tmp/flags"
+entries=$(sed 's/\\-/-/g' "$manual" | awk '/^\.SH/ { if (o && e) print e; e = ""; o = $2 == "OPTIONS" }
+  !o { next }
+  /^\.TP/ { if (e) print e; e = ""; h = 1; next }
+  h { match($0, /--[a-z][a-z.-]*[a-z]/); e = substr($0, RSTART, RLENGTH) " "; h = 0; next }
+  e { sub(/^\.[A-Z]+ /, ""); gsub(/"/, ""); e = e " " $0 }')
+[ "$(cut -d' ' -f1 <<<"$entries" | sort)" = "$(cut -d' ' -f1 "$tmp/flags" | sort)" ] ||
+  fail "the manual's OPTIONS name other flags than --help: $(cut -d' ' -f1 <<<"$entries" | xargs)"
+while read -r name default; do
+  [ "$default" = - ] || grep -E "^$name " <<<"$entries" | grep -qF -- " $default" ||
+    fail "the manual does not give $name's default $default"
+done < "$tmp/flags"
 
 # The built-in board with every probe figure: CC1's width; the families of the manual's METRICS
 # section (names, or patterns with *) and the exposition's are the same, but for those only HTTP
@@ -116,4 +134,10 @@ kill -TERM "$pid"
 within 5 stopped "$pid" || fail "SIGTERM: still running after 5 s"
 wait "$pid" || fail "SIGTERM: status $?"
 [ "$(ls -A "$tmp/text")" = "boardstat.prom" ] || fail "left in the folder: $(ls -A "$tmp/text")"
+# A file that cannot be renamed into place (a folder of its name): status 1, the folder as it
+# was, and the temporary file written beside it removed.
+mkdir -p "$tmp/stuck/boardstat.prom/in"
+timeout 10 "$exporter" --once --textfile.directory "$tmp/stuck" 2> "$tmp/err"
+[ $? = 1 ] && grep -q "cannot rename" "$tmp/err" || fail "stuck textfile: $(cat "$tmp/err")"
+[ "$(ls -A "$tmp/stuck")" = "boardstat.prom" ] || fail "left beside it: $(ls -A "$tmp/stuck")"
 echo "textfile: $reads whole reads"

@@ -56,7 +56,8 @@ TABLE
 
 # VFGs that appear a second after the start: boardstat_up goes from 0 to 1 within 10 s of
 # that (and a second more for the next write of the file); both are told on standard error.
-printf 'vfg appears-after 1s\nvfg open-fails appears-after 1s\n' > "$tmp/board"
+# A third appears once they are open, and is found by a later look.
+printf 'vfg appears-after 1s\nvfg open-fails appears-after 1s\nvfg appears-after 11s\n' > "$tmp/board"
 rm -rf "$tmp/text" && mkdir "$tmp/text"
 started=$(now_ms)
 BOARDSIM_CONFIG="$tmp/board" run "$exporter" --textfile.directory "$tmp/text" 2> "$tmp/err"
@@ -68,8 +69,10 @@ within 20 grep -qx 'boardstat_up 1' "$file" || fail "rediscovery: never up"
 took=$(($(now_ms) - started - 1000))
 [ "$took" -le 11500 ] || fail "rediscovery: up $took ms after the VFGs appeared"
 grep -qx 'boardstat_vfgs 2' "$file" || fail "rediscovery: not 2 VFGs"
+within 15 grep -qx 'boardstat_vfgs 3' "$file" || fail "rediscovery: the third VFG never found"
 ends "$pid" TERM || fail "rediscovery: status $?"
-for said in 'VFG 0 found and opened' 'VFG 1 found; it does not open yet, trying again every refresh'; do
+for said in 'VFG 0 found and opened' 'VFG 1 found; it does not open yet, trying again every refresh' \
+  'VFG 2 found and opened'; do
   grep -qxF "boardstat_exporter: $said" "$tmp/err" || fail "rediscovery: not said: $said"
 done
 echo "rediscovery: up $took ms after the VFGs appeared"

@@ -23,11 +23,17 @@
 
 #include <zlib.h>
 
+#include <boost/beast/core/detail/base64.hpp>
 #include <boost/beast/http.hpp>
 
 #include "exporter/gzip.h"
 #include "exporter/http/http_server.h"
 #include "exporter/http/listen_address.h"
+#ifdef BOARDSTAT_EXPORTER_TLS
+#include <future>
+
+#include "exporter/http/password_check.h"
+#endif
 
 namespace boardstat {
 namespace {
@@ -440,13 +446,19 @@ std::string curl_tls(unsigned short port, const std::string& curl_options) {
   return out;
 }
 
-TEST_F(HttpServerTest, TlsWithPasswordsAndAPlainClientFailsAlone) {
+// Then what each TLS setting of the file lets a client negotiate (curl's own limits on the
+// right): the range of versions, the cipher suites of TLS 1.2, the key exchange groups (with
+// TLS 1.3, where they do not depend on the certificate's curve). A new connection takes the
+// file as it is now.
+TEST_F(HttpServerTest, TlsWithPasswordsAPlainClientFailsAloneAndTheSettingsHold) {
   ASSERT_TRUE(make_certificate()) << "openssl is missing (apt-get install openssl)";
   ASSERT_EQ(std::system("curl --version >/dev/null"), 0)
       << "curl is missing (apt-get install curl)";
-  write_config(
-      "tls_server_config: {cert_file: cert.pem, key_file: key.pem, min_version: TLS12}\n"
-      "basic_auth_users: {alice: $2b$04$hS54ELe8Z1AGPGqg42wmBudM4HgFf.xbDsHJsAJpUyxMnK6KMm.Ui}\n");
+  const std::string tls = "tls_server_config: {cert_file: cert.pem, key_file: key.pem";
+  const std::string users =
+      "}\nbasic_auth_users: {alice: "
+      "$2b$04$hS54ELe8Z1AGPGqg42wmBudM4HgFf.xbDsHJsAJpUyxMnK6KMm.Ui}\n";
+  write_config(tls + users);
   options.web_config_file = web_yml;
   // Many TLS records: the answer is written record by record.
   std::string big;
@@ -462,7 +474,128 @@ TEST_F(HttpServerTest, TlsWithPasswordsAndAPlainClientFailsAlone) {
   EXPECT_EQ(refused->body(), "Client sent an HTTP request to an HTTPS server.\n");
   EXPECT_TRUE(plain.closed_within(3s));
   EXPECT_EQ(curl_tls(port(), ""), "401 Unauthorized\n|401");
-  EXPECT_EQ(curl_tls(port(), "-u alice:s3cret"), big + "|200");
+  const struct {
+    std::string settings, client;
+    bool served;
+  } cases[] = {
+      {"", "--tlsv1.2 --tls-max 1.2", true},
+      {"", "--tlsv1.3", true},
+      {"", "--tlsv1.1 --tls-max 1.1", false},
+      {", min_version: TLS13", "--tlsv1.2 --tls-max 1.2", false},
+      {", min_version: TLS13", "--tlsv1.3", true},
+      {", max_version: TLS12", "--tlsv1.3", false},
+      {", max_version: TLS12", "--tlsv1.2 --tls-max 1.2", true},
+      {", cipher_suites: [TLS_ECDHE_ECDSA_WITH_AES_128_GCM_SHA256]",
+       "--tls-max 1.2 --ciphers ECDHE-ECDSA-AES128-GCM-SHA256", true},
+      {", cipher_suites: [TLS_ECDHE_ECDSA_WITH_AES_128_GCM_SHA256]",
+       "--tls-max 1.2 --ciphers ECDHE-ECDSA-AES256-GCM-SHA384", false},
+      {", curve_preferences: [CurveP384]", "--tlsv1.3 --curves P-384", true},
+      {", curve_preferences: [CurveP384]", "--tlsv1.3 --curves X25519", false},
+      {", curve_preferences: [X25519, CurveP256]", "--tlsv1.3 --curves X25519", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.settings + " / " + c.client);
+    write_config(tls + c.settings + users);
+    EXPECT_EQ(curl_tls(port(), "-u alice:s3cret " + c.client), c.served ? big + "|200" : "|000");
+  }
+}
+
+// Basic credentials, "Authorization: Basic BASE64(user:password)" and CR LF.
+std::string authorization(const std::string& user, const std::string& password) {
+  namespace base64 = boost::beast::detail::base64;
+  const std::string plain = user + ":" + password;
+  std::string coded(base64::encoded_size(plain.size()), '\0');
+  coded.resize(base64::encode(coded.data(), plain.data(), plain.size()));
+  return "Authorization: Basic " + coded + "\r\n";
+}
+
+// alice:s3cret at bcrypt cost 8: some 25 ms of processor time a check, enough for 30 clients to
+// stall a server that checks on its own thread, few enough that those waiting in line are
+// answered within the client's 5 s on a loaded machine.
+const std::string kAliceCost8 =
+    "basic_auth_users: {alice: '$2b$08$PvDjl1FgAgIwR4P9wkVU6e9dQ/6yi4jcdlC/uStZ80FSWstA.F4kO'}\n";
+
+// 30 clients sending wrong passwords, known users and unknown ones, each needing bcrypt: the
+// checks wait in a line of their own, those past it are refused at once, and a scraper whose
+// password was accepted before is answered at once throughout.
+TEST_F(HttpServerTest, AFloodOfWrongPasswordsDoesNotStallAnAcceptedScraper) {
+  write_config(kAliceCost8);
+  options.web_config_file = web_yml;
+  start();
+  const auto get = [](Client& c, const std::string& credentials) {
+    return c.raw("GET /metrics HTTP/1.1\r\nHost: a\r\n" + credentials + "\r\n");
+  };
+  Client scraper(port());
+  const auto first = get(scraper, authorization("alice", "s3cret"));
+  ASSERT_TRUE(first && first->result_int() == 200);
+  std::atomic<bool> done{false};
+  std::atomic<int> refused{0}, busy{0};
+  std::vector<std::thread> flood;
+  for (int t = 0; t < 30; ++t) {
+    flood.emplace_back([&, t] {
+      Client c(port());  // kept alive: each answer is followed at once by the next request
+      for (int i = 0; !done; ++i) {
+        const auto r =
+            get(c, authorization(t % 2 ? "alice" : "mallory", std::to_string(t * 100000 + i)));
+        const unsigned status = r ? r->result_int() : 0;
+        if (status == 401 || status == 503) (status == 401 ? refused : busy)++;
+      }
+    });
+  }
+  Clock::duration slowest{};
+  for (int i = 0; i < 30; ++i) {
+    std::this_thread::sleep_for(100ms);
+    const auto start = Clock::now();
+    const auto r = get(scraper, authorization("alice", "s3cret"));
+    ASSERT_TRUE(r && r->result_int() == 200) << "scrape " << i;
+    slowest = std::max(slowest, Clock::now() - start);
+  }
+  done = true;
+  for (auto& t : flood) t.join();
+  EXPECT_LT(slowest, 500ms) << "a scrape waited behind the password checks";
+  EXPECT_GT(refused.load(), 0);
+  EXPECT_GT(busy.load(), 0) << "the line of checks never filled";
+}
+
+// The worker's outcomes, then the same asked again: remembered, answered at once. An unknown
+// user is checked too (against the hash of its cost), and refused whatever the password.
+TEST(PasswordCheck, CheckedOnTheWorkerThenRemembered) {
+  const std::string hash = "$2b$04$hS54ELe8Z1AGPGqg42wmBudM4HgFf.xbDsHJsAJpUyxMnK6KMm.Ui";
+  using Verdict = PasswordCheck::Verdict;
+  const struct {
+    PasswordCheck::Attempt attempt;
+    bool accepted;
+  } cases[] = {{{"alice", "s3cret", hash, true}, true},
+               {{"alice", "other", hash, true}, false},
+               {{"carol", "s3cret", unknown_user_hash(4), false}, false},
+               {{"carol", "s3cret", hash, false}, false}};
+  PasswordCheck check;
+  const auto always = [] { return true; };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.attempt.user + ":" + c.attempt.password);
+    std::promise<bool> outcome;
+    ASSERT_EQ(check.check(
+                  c.attempt, [&](bool ok) { outcome.set_value(ok); }, always),
+              Verdict::kQueued);
+    auto future = outcome.get_future();
+    ASSERT_EQ(future.wait_for(5s), std::future_status::ready);
+    EXPECT_EQ(future.get(), c.accepted);
+    EXPECT_EQ(check.check(
+                  c.attempt, [](bool) { ADD_FAILURE() << "checked again"; }, always),
+              c.accepted ? Verdict::kAccepted : Verdict::kRefused);
+  }
+  EXPECT_EQ(bcrypt_cost(unknown_user_hash(12)), 12);
+}
+
+// Memories of bounded size, and of bounded time for refusals.
+TEST(PasswordCheck, MemoriesAreBounded) {
+  const auto t0 = OutcomeMemory::Clock::now();
+  OutcomeMemory memory(2, 60s);
+  for (const char* digest : {"a", "b", "c"}) memory.add(digest, t0);
+  EXPECT_FALSE(memory.holds("a", t0));
+  EXPECT_TRUE(memory.holds("b", t0) && memory.holds("c", t0));
+  EXPECT_EQ(memory.size(), 2u);
+  EXPECT_FALSE(memory.holds("c", t0 + 60s));
 }
 
 #endif  // BOARDSTAT_EXPORTER_TLS

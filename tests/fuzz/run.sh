@@ -16,7 +16,7 @@ cmake --build --preset fuzz -j"${CMAKE_BUILD_PARALLEL_LEVEL:-2}"
 findings="$PWD/build-fuzz/findings"
 mkdir -p "$findings"
 status=0
-for target in board_description_fuzzer screen_fuzzer; do
+for target in board_description_fuzzer screen_fuzzer http_request_fuzzer web_config_fuzzer; do
   mkdir -p "$work/$target"
   cp -r tests/fuzz/corpus/"$target" "$work/$target/corpus"
   echo "== $target: $seconds s"

@@ -4,7 +4,8 @@
 # fall back to the simulated board: it is asked for by name), and verifies the
 # exporter's systemd unit: it names the installed program, takes its flags from the file
 # installed beside it, passes `systemd-analyze verify`, and systemd rates its exposure 4.0 or
-# better ("OK", `systemd-analyze security --offline`). Usage: install_test.sh BUILD_DIR
+# better ("OK", `systemd-analyze security --offline`); the exporter runs under the unit's
+# restrictions as far as a namespace can put them. Usage: install_test.sh BUILD_DIR
 # shellcheck source=tests/package/package.sh
 source "$(dirname "$0")/package.sh"
 build=$(realpath "$1")
@@ -60,6 +61,57 @@ if command -v systemd-analyze > /dev/null; then
 else
   [ "${CI:-}" != true ] || fail "systemd-analyze is missing"
   echo "systemd-analyze is missing: the unit is not verified"
+fi
+
+# The installed exporter under the unit's restrictions, as far as a test can put them without
+# systemd: a mount namespace of its own with /proc showing processes only (ProcSubset=pid) and
+# the system folders read-only (ProtectSystem=strict), its system calls traced. Served over TLS
+# with a password and scraped, it must tell its start as now (not as the time since boot),
+# never open /proc/stat, and make only system calls that the unit's SystemCallFilter allows.
+syscalls_of() {  # GROUP: its system calls, the groups in it expanded
+  local item
+  systemd-analyze syscall-filter "$1" | tail -n +2 | sed -n 's/^ *\([@a-z0-9_-]*\)$/\1/p' |
+    while read -r item; do
+      case $item in @*) syscalls_of "$item" ;; *) echo "$item" ;; esac
+    done
+}
+if [ "$(id -u)" -eq 0 ] && command -v unshare > /dev/null && command -v strace > /dev/null; then
+  mkdir unit && cd unit || exit 1
+  openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 \
+    -subj /CN=127.0.0.1 -keyout key.pem -out cert.pem > /dev/null 2>&1 || fail "openssl req"
+  printf '%s\n' 'tls_server_config: {cert_file: cert.pem, key_file: key.pem}' \
+    "basic_auth_users: {alice: '\$2b\$04\$hS54ELe8Z1AGPGqg42wmBudM4HgFf.xbDsHJsAJpUyxMnK6KMm.Ui'}" \
+    > web.yml
+  # shellcheck disable=SC2016  # expanded by the shell in the namespace
+  unshare -m --propagation private sh -c '
+    mount -t proc -o subset=pid proc /proc || exit 1
+    for dir in /usr /etc /boot /opt; do
+      [ -d "$dir" ] && { mount --bind "$dir" "$dir" && mount -o remount,bind,ro "$dir" || exit 1; }
+    done
+    exec strace -f -qq -o trace "$@"' sh "$usr/bin/boardstat_exporter" \
+    --web.listen-address 127.0.0.1:0 --web.config.file web.yml 2> err &
+  tracer=$!
+  started=$(date +%s)
+  for _ in $(seq 100); do grep -q '(port [0-9]*)' err 2> /dev/null && break; sleep 0.1; done
+  port=$(sed -n 's/.*(port \([0-9]*\)).*/\1/p' err)
+  for _ in 1 2; do  # the second from the password's memory
+    curl -sk -m 10 -u alice:s3cret "https://127.0.0.1:$port/metrics" > metrics ||
+      fail "restricted exporter: no scrape on port '$port': $(cat err)"
+  done
+  kill -TERM "$(pgrep -P "$tracer")" 2> /dev/null || kill -KILL "$tracer"
+  wait "$tracer" || fail "restricted exporter: status $?, $(cat err)"
+  start=$(sed -n 's/^process_start_time_seconds //p' metrics)
+  awk -v s="$start" -v now="$started" 'BEGIN { exit !(s > now - 30 && s < now + 30) }' ||
+    fail "restricted exporter: process_start_time_seconds '$start', started at $started"
+  ! grep -q '"/proc/stat"' trace || fail "restricted exporter: opened /proc/stat"
+  denied=$(comm -23 <(sed -n 's/^[0-9]* *\([a-z0-9_]*\)(.*/\1/p' trace | sort -u) \
+    <(comm -23 <(syscalls_of @system-service | sort -u) \
+               <({ syscalls_of @privileged; syscalls_of @resources; } | sort -u)))
+  [ -z "$denied" ] || fail "restricted exporter: system calls the unit denies: $denied"
+  cd "$w" || exit 1
+else
+  [ "${CI:-}" != true ] || fail "not root, or unshare or strace missing: the unit's restrictions are not tried"
+  echo "not root, or unshare or strace missing: the exporter is not tried under the unit's restrictions"
 fi
 
 # Another prefix, without DESTDIR: everything under it.

@@ -7,12 +7,9 @@ trap 'rm -rf "$w"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 stop() { echo "FAIL: $*"; exit 1; }
-skip() {  # REASON: skipped (77), but failed under CI=true, where nothing may be skipped
-  [ "${CI:-}" = true ] && stop "$* (not skipped under CI=true)"
-  echo "SKIP: $*"
-  exit 77
-}
-need() { for tool; do command -v "$tool" > /dev/null || skip "$tool is missing (.ci/run installs it)"; done; }
+# shellcheck source=tests/lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
+need() { require "the packages .ci/run names" "$@"; }
 passed() { [ "$failures" -eq 0 ] && echo "$*"; [ "$failures" -eq 0 ]; }  # MESSAGE: the status
 
 # make_package GENERATOR GLOB: the build's package, made in $w/out; sets package to the file.

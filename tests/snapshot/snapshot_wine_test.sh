@@ -4,7 +4,9 @@
 #   snapshot_wine_test.sh SNAPSHOT_EXE WINE SOURCE_DIR
 set -u
 exe=$1 wine=$2 status=0
-command -v "$wine" >/dev/null || { echo "SKIPPED: no wine" && exit 77; }
+# shellcheck source=tests/lib.sh
+source "$(dirname "$0")/../lib.sh"
+require wine64 "$wine"
 work=$(mktemp -d) && trap 'rm -rf "$work"' EXIT && cd "$work" || exit 1
 cp "$3/tests/snapshot/testdata/builtin.board" .
 export SOURCE_DATE_EPOCH=0 BOARDSIM_CONFIG=builtin.board WINEDEBUG=-all

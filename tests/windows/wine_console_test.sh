@@ -3,10 +3,11 @@
 # (no arguments: cross-build first). wine's _getch reads keys only from a real terminal, so
 # the programs run in a private tmux server: keys go in with send-keys, screens come back
 # with capture-pane. Every wait is bounded; tmux and wineserver stop on every way out.
-# Exit status: 0 passed, 1 failed, 77 skipped.
+# Exit status: 0 passed, 1 failed, 77 skipped (a failure under CI=true).
 set -u
 readonly START=$SECONDS DEADLINE=$((SECONDS + 270)) # below the ctest time-out
-skip() { echo "SKIPPED: $*" && exit 77; }
+# shellcheck source=tests/lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 
 WINE=${WINE:-$(command -v /usr/lib/wine/wine64 wine64 wine | head -n 1)}
 [[ -n $WINE && -x $WINE ]] || skip "wine is not installed (Debian: apt-get install wine64)"

@@ -12,15 +12,12 @@
 # checked in wine's service manager and in boardstat_exporter.log beside the program; last, a
 # service with a bad flag stops by itself with status 2 and its complaint in that log.
 #   wine_zip_test.sh WINE BUILD_DIR SOURCE_DIR        (WINEPREFIX names a prefix in use)
-# Exit 77 (skipped) where curl or promtool is missing, except under CI=true: there it fails.
+# Skipped where curl or promtool is missing (failed under CI=true).
 set -u
 wine=$1 build=$(realpath "$2") source=$3
-for tool in curl promtool python3; do
-  command -v "$tool" >/dev/null && continue
-  echo "SKIPPED: $tool is missing (apt-get install curl prometheus python3)"
-  [ "${CI:-}" = true ] && exit 1
-  exit 77
-done
+# shellcheck source=tests/lib.sh
+source "$(dirname "$0")/../lib.sh"
+require "curl prometheus python3" curl promtool python3
 # shellcheck source=tests/servers.sh
 source "$(dirname "$0")/../servers.sh"
 inputs="${WINEPREFIX:-$HOME/.wine}/drive_c/Program Files/windows_exporter/textfile_inputs"

@@ -1,4 +1,4 @@
-#include "exporter/windows_service.h"
+#include "exporter/service.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -10,6 +10,10 @@
 #include <mutex>
 #include <utility>
 
+#include "common/platform.h"
+#include "exporter/program.h"
+#include "exporter/stop_signals.h"
+
 namespace boardstat {
 namespace {
 
@@ -17,7 +21,6 @@ namespace {
 struct Service {
   std::vector<std::string> args;
   const ExporterWork* work = nullptr;
-  std::function<void()> stop;
   std::optional<int> status;  // set once the work has ended
 
   std::mutex mutex;  // the status below is reported from the service's thread and the handler's
@@ -26,16 +29,13 @@ struct Service {
 };
 Service g_service;
 
-std::function<void()> g_console_stop;
-
 // Time-stamped, for the lines the service adds to the log: when it started and how it ended.
 void log_line(const std::string& text) {
   const time_t now = time(nullptr);
-  struct tm utc {};
-  gmtime_s(&utc, &now);
+  const struct tm utc = utc_time(now);
   char stamp[32];
   strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", &utc);
-  fprintf(stderr, "%s boardstat_exporter: %s\n", stamp, text.c_str());
+  fprintf(stderr, "%s %s: %s\n", stamp, kProgram.data(), text.c_str());
   fflush(stderr);
 }
 
@@ -77,7 +77,7 @@ DWORD WINAPI on_control(DWORD control, DWORD, void*, void*) {
     case SERVICE_CONTROL_STOP:
     case SERVICE_CONTROL_SHUTDOWN:
       report(SERVICE_STOP_PENDING);
-      g_service.stop();
+      ask_to_stop();
       return NO_ERROR;
     case SERVICE_CONTROL_INTERROGATE:
       return NO_ERROR;
@@ -126,36 +126,18 @@ bool started_by_service_manager() {
   return false;
 }
 
-BOOL WINAPI on_console_control(DWORD event) {
-  switch (event) {
-    case CTRL_C_EVENT:
-    case CTRL_BREAK_EVENT:
-    case CTRL_CLOSE_EVENT:
-      g_console_stop();
-      return TRUE;
-    default:
-      return FALSE;
-  }
-}
-
 }  // namespace
 
 std::optional<int> run_if_started_as_service(const std::vector<std::string>& args,
-                                             const ExporterWork& work, std::function<void()> stop) {
+                                             const ExporterWork& work) {
   if (!started_by_service_manager()) return std::nullopt;
   g_service.args = args;
   g_service.work = &work;
-  g_service.stop = std::move(stop);
   // The name is that of the service the manager starts: one service per process, any name.
   char any_name[] = "";
   const SERVICE_TABLE_ENTRYA table[] = {{any_name, service_main}, {nullptr, nullptr}};
   if (!StartServiceCtrlDispatcherA(table)) return std::nullopt;
   return g_service.status.value_or(1);
-}
-
-void stop_on_console_control(std::function<void()> stop) {
-  g_console_stop = std::move(stop);
-  SetConsoleCtrlHandler(on_console_control, TRUE);
 }
 
 std::string service_log_path() {
