@@ -240,8 +240,8 @@ BENCHMARK(BM_ClearBySystem)->Apply([](auto* b) { repeated(b, 5); }) -> Iteration
 }  // namespace
 
 int main(int argc, char** argv) {
-  // The built-in board without a trace, whatever the caller's environment says, linked in
-  // unless BOARDSTAT_BOARD_LIBRARY names its library (libboardsim.so).
+  // The built-in board without a trace, whatever the caller's environment says: the build's
+  // libboardsim.so unless BOARDSTAT_BOARD_LIBRARY names another library.
   unsetenv("BOARDSIM_CONFIG");
   unsetenv("BOARDSIM_TRACE");
   setenv("BOARDSTAT_BOARD_LIBRARY", "sim", 0);

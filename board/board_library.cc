@@ -79,13 +79,27 @@ BoardLibrary failed(std::string error) {
   return library;
 }
 
-BoardLibrary simulated(bool fallback) {
-  board_calls_in_use = linked_in_simulated_board();
+// A library says it is the simulated board by exporting this name besides the four calls, so
+// that it never passes for a real one, however it was chosen.
+constexpr char kSimulatedBoardMark[] = "BoardsimIsSimulated";
+
+// The four calls from one opened library; closes it when one is missing.
+BoardLibrary take_calls(const OpenedLibrary& opened, const std::string& file) {
+  BoardCalls calls;
+  std::string error;
+  resolve(opened.handle, "LmSysBrdFind", calls.find, file, error);
+  resolve(opened.handle, "LmBrdOpen", calls.open, file, error);
+  resolve(opened.handle, "KvRegPeek", calls.peek, file, error);
+  resolve(opened.handle, "KvRegPoke", calls.poke, file, error);
+  if (!error.empty()) {
+    close_library(opened.handle);
+    return failed(error);
+  }
+  board_calls_in_use = calls;
   BoardLibrary library;
   library.loaded = true;
-  library.path = kLinkedInSimulatedBoard;
-  library.simulated = true;
-  library.fallback = fallback;
+  library.path = loaded_file(opened.handle);
+  library.simulated = find_call(opened.handle, kSimulatedBoardMark) != nullptr;
   return library;
 }
 
@@ -102,22 +116,7 @@ BoardLibrary load_named(const std::string& file) {
   }
   const OpenedLibrary opened = open_library(file, true);
   if (opened.handle == nullptr) return failed(load_failure(file, opened));
-  BoardCalls calls;
-  std::string error;
-  resolve(opened.handle, "LmSysBrdFind", calls.find, file, error);
-  resolve(opened.handle, "LmBrdOpen", calls.open, file, error);
-  resolve(opened.handle, "KvRegPeek", calls.peek, file, error);
-  resolve(opened.handle, "KvRegPoke", calls.poke, file, error);
-  if (!error.empty()) {
-    close_library(opened.handle);
-    return failed(error);
-  }
-  board_calls_in_use = calls;
-  BoardLibrary library;
-  library.loaded = true;
-  library.path = loaded_file(opened.handle);
-  library.simulated = false;
-  return library;
+  return take_calls(opened, file);
 }
 
 // The vendor's pair by the platform's search: Lmd finds and opens, KvD reads and writes.
@@ -165,29 +164,63 @@ BoardLibrary load_vendor_pair(bool& nothing_there) {
   return library;
 }
 
-// The fall-back is for a program run where it was built (its folder, or the one above it, holds
-// the build's CMakeCache.txt): an installed or unpacked copy never passes the simulated board
-// off as a real one.
-bool may_fall_back() {
-  if (!simulated_board_fallback_built()) return false;
-  const std::filesystem::path folder = program_folder();
+// The build folder of a program run where it was built: its folder, or one of the two above it
+// (the tests' programs), holds the build's CMakeCache.txt. Empty for an installed or unpacked
+// copy, which never takes the build's simulated board nor falls back to it.
+std::filesystem::path build_folder() {
+  std::filesystem::path folder = program_folder();
   std::error_code ignored;
-  return !folder.empty() && (std::filesystem::exists(folder / "CMakeCache.txt", ignored) ||
-                             std::filesystem::exists(folder / ".." / "CMakeCache.txt", ignored));
+  for (int up = 0; up < 3 && !folder.empty(); ++up, folder = folder.parent_path()) {
+    if (std::filesystem::exists(folder / "CMakeCache.txt", ignored)) return folder;
+  }
+  return {};
+}
+
+// The simulated board's library is only ever taken from its own place, never found by the
+// search, where it could stand in for a vendor's: in the build, where the build puts it; else
+// where the programs are installed with it.
+std::string simulated_board_file(const std::filesystem::path& build) {
+  const SimulatedBoardPlace& place = kSimulatedBoardPlace;
+  if (!build.empty()) return (build / place.in_build / place.file).string();
+  return (std::filesystem::path(program_folder()) / place.installed / place.file)
+      .lexically_normal()
+      .string();
+}
+
+// The simulated board, asked for by `why` (or, with `fallback`, standing in for a missing
+// vendor library).
+BoardLibrary load_simulated(const char* why, bool fallback) {
+  const std::string file = simulated_board_file(build_folder());
+  std::error_code ignored;
+  if (!std::filesystem::is_regular_file(file, ignored)) {
+    return failed(std::string(why) + " chooses the simulated board, but its library " + file +
+                  " is not there; reinstall boardstat, or set BOARDSTAT_BOARD_LIBRARY to the " +
+                  "file of a board access library");
+  }
+  const OpenedLibrary opened = open_library(file, true);
+  if (opened.handle == nullptr) return failed(load_failure(file, opened));
+  BoardLibrary library = take_calls(opened, file);
+  library.fallback = fallback && library.loaded;
+  return library;
 }
 
 BoardLibrary choose() {
   if (const char* chosen = getenv(kChoiceVariable)) {
     if (*chosen == '\0') return failed(std::string(kChoiceVariable) + " is empty; " + kHowToChoose);
-    if (strcmp(chosen, kSimulatedBoardName) == 0) return simulated(false);
+    if (strcmp(chosen, kSimulatedBoardName) == 0) {
+      return load_simulated("BOARDSTAT_BOARD_LIBRARY=sim", false);
+    }
     return load_named(chosen);
   }
   // A board description names the simulated board as plainly as the variable does.
-  if (is_set(getenv("BOARDSIM_CONFIG"))) return simulated(false);
+  if (is_set(getenv("BOARDSIM_CONFIG"))) return load_simulated("BOARDSIM_CONFIG", false);
   bool nothing_there = false;
   BoardLibrary vendor = load_vendor_pair(nothing_there);
   // Only when nothing at all is there: a vendor library that is there but broken is said.
-  if (nothing_there && may_fall_back()) return simulated(true);
+  if (nothing_there && simulated_board_fallback_built() && !build_folder().empty()) {
+    BoardLibrary simulated = load_simulated("the fall-back", true);
+    if (simulated.loaded) return simulated;
+  }
   return vendor;
 }
 

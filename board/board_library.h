@@ -21,8 +21,9 @@ struct BoardCalls {
 /// The library in use, or why there is none.
 struct BoardLibrary {
   bool loaded = false;
-  /// The file or files the calls come from, or kLinkedInSimulatedBoard.
+  /// The file or files the calls come from.
   std::string path;
+  /// The library is the simulated board's (it says so itself).
   bool simulated = false;
   /// Nothing was asked for and no vendor library was there: the simulated board stands in.
   bool fallback = false;
@@ -34,11 +35,10 @@ struct BoardLibrary {
 /// load_board_library().
 extern BoardCalls board_calls_in_use;
 
-/// The `path` of the simulated board linked into the programs.
-inline constexpr char kLinkedInSimulatedBoard[] = "the built-in simulated board";
-
 /// Chooses the board access library, once it succeeds:
-///   BOARDSTAT_BOARD_LIBRARY=sim    the simulated board linked into the programs;
+///   BOARDSTAT_BOARD_LIBRARY=sim    the simulated board's library, from its own place: beside
+///                                  the programs as installed, or in the build for a program
+///                                  run from its build folder;
 ///   BOARDSTAT_BOARD_LIBRARY=FILE   the library FILE, which provides all four calls;
 ///   BOARDSIM_CONFIG set            the simulated board, on that description;
 ///   otherwise                      the vendor's Lmd and KvD by the platform's search, and when
@@ -50,9 +50,6 @@ const BoardLibrary& load_board_library();
 
 /// Whether this build falls back to the simulated board when no vendor library is there.
 bool simulated_board_fallback_built();
-
-/// The simulated board linked into the programs (sim/).
-BoardCalls linked_in_simulated_board();
 
 }  // namespace boardstat
 

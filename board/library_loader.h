@@ -27,6 +27,15 @@ struct VendorNames {
 };
 extern const VendorNames kVendorNames;
 
+/// The simulated board's library: its file name, and the folders it is taken from, relative to
+/// the build folder and to the installed program's folder.
+struct SimulatedBoardPlace {
+  const char* file;
+  const char* in_build;
+  const char* installed;
+};
+extern const SimulatedBoardPlace kSimulatedBoardPlace;
+
 /// Opens the library `file`. A path is loaded from there (its own dependencies are found beside
 /// it); a bare name by the platform's search, which on Windows never looks in the current
 /// folder. Every symbol is bound at once, so a library that cannot work fails here.

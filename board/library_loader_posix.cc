@@ -13,6 +13,9 @@ const VendorNames kVendorNames = {
     "libLmd.so", "libKvD.so",
     "on the library search path (LD_LIBRARY_PATH, /etc/ld.so.conf, the system folders)"};
 
+// Installed as a private library of the programs: <prefix>/lib/boardstat, beside <prefix>/bin.
+const SimulatedBoardPlace kSimulatedBoardPlace = {"libboardsim.so", "sim", "../lib/boardstat"};
+
 OpenedLibrary open_library(const std::string& file, bool is_path) {
   // A bare name without a slash is searched for; a path is taken as it is.
   const std::string name = is_path && file.find('/') == std::string::npos ? "./" + file : file;

@@ -28,6 +28,9 @@ std::string reason(DWORD error) {
 const VendorNames kVendorNames = {
     "Lmd.dll", "KvD.dll", "in the program's folder, the system folders or the folders on PATH"};
 
+// Installed beside the .exe files, as the zip holds it.
+const SimulatedBoardPlace kSimulatedBoardPlace = {"boardsim.dll", "sim", "."};
+
 OpenedLibrary open_library(const std::string& file, bool is_path) {
   static const bool current_folder_dropped = SetDllDirectoryA("") != 0;
   (void)current_folder_dropped;

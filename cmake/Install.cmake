@@ -15,6 +15,16 @@ foreach(program boardstat boardstat_exporter boardstat_snapshot)
   endif()
 endforeach()
 
+# The simulated board's library, in the one place the programs take it from (board/
+# library_loader_*.cc): beside the programs in the .zip, a private folder <prefix>/lib/boardstat
+# elsewhere, out of the library search path, where it could never pass for a vendor's library.
+if(WIN32)
+  install(TARGETS boardsim_shared RUNTIME DESTINATION .)
+else()
+  install(TARGETS boardsim_shared LIBRARY DESTINATION lib/boardstat NAMELINK_SKIP
+          PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+endif()
+
 # The licence goes with every build: beside the programs in the .zip, with the other documents
 # (share/doc/boardstat) everywhere else.
 if(WIN32)

@@ -16,9 +16,10 @@ live signal rates, one acquisition channel (VFG) at a time.
 .
 The programs read the boards through the vendor's board access libraries
 (libLmd.so and libKvD.so), which they load when they start; the variable
-BOARDSTAT_BOARD_LIBRARY names another. A simulated board is built in, used only
-when asked for (BOARDSTAT_BOARD_LIBRARY=sim, or BOARDSIM_CONFIG naming a
-description); the built-in description is in /usr/share/doc/boardstat.")
+BOARDSTAT_BOARD_LIBRARY names another. A simulated board comes with them, in
+its own library, used only when asked for (BOARDSTAT_BOARD_LIBRARY=sim, or
+BOARDSIM_CONFIG naming a description); its built-in description is in
+/usr/share/doc/boardstat.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

@@ -1,6 +1,5 @@
 // The four board access calls, served by one simulated board system per process, built from
-// the environment at the first call. The programs reach them linked in (the simulated board
-// chosen by name, or the fall-back); libboardsim exports them under their own names.
+// the environment at the first call. libboardsim exports them under their own names.
 #include "sim/board_access.h"
 
 #include <stdlib.h>
@@ -45,7 +44,3 @@ int32_t poke(KvHandle vfg, uint32_t reg, uint32_t value) {
 }
 
 }  // namespace boardsim
-
-boardstat::BoardCalls boardstat::linked_in_simulated_board() {
-  return {boardsim::find, boardsim::open, boardsim::peek, boardsim::poke};
-}

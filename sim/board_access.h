@@ -4,7 +4,7 @@
 
 #include <stdint.h>
 
-#include "board/board_library.h"
+#include "board/board_access.h"
 
 namespace boardsim {
 

@@ -1,6 +1,6 @@
 // libboardsim / boardsim.dll: the simulated board as a board access library, loaded by the
-// programs as a vendor's would be. Only these four names leave the library (boardsim.map,
-// boardsim.def).
+// programs as a vendor's would be. Only these names leave the library (boardsim.map,
+// boardsim.def): the four calls, and the mark by which the programs tell it from a real board.
 #include "board/board_access.h"
 #include "sim/board_access.h"
 
@@ -20,6 +20,10 @@ uint32_t KvRegPeek(KvHandle vfg, uint32_t reg) {
 
 int32_t KvRegPoke(KvHandle vfg, uint32_t reg, uint32_t value) {
   return boardsim::poke(vfg, reg, value);
+}
+
+int32_t BoardsimIsSimulated() {
+  return 1;
 }
 
 }  // extern "C"

@@ -18,21 +18,22 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 source "$here/../lib.sh"
 
 if [ "$wine" = - ]; then
-  pre=lib ext=so exe= run=()
+  pre=lib ext=so exe= run=() sim_place=lib/boardstat
   command -v gcc >/dev/null || skip "gcc is missing"
   lib32() { gcc -m32 -shared -nostdlib -fPIC -x c - -o "$1"; }
   path_of() { printf '%s' "$1"; }
 else
-  pre= ext=dll exe=.exe run=("$wine")
+  pre= ext=dll exe=.exe run=("$wine") sim_place=bin
   command -v i686-w64-mingw32-gcc >/dev/null || skip "i686-w64-mingw32-gcc is missing (apt-get install g++-mingw-w64-i686)"
   lib32() { i686-w64-mingw32-gcc -shared -x c - -o "$1"; }
   path_of() { local p="Z:$1"; printf '%s' "${p//\//\\}"; }
 fi
 echo 'int LmSysBrdFind(void) { return 1; }' | lib32 "$w/lmd32.$ext" || skip "cannot build a 32-bit library"
 
-mkdir "$w/alone" "$w/pair"
-mkdir "$w/wrong-arch"
+# Installed as the packages lay them out, the simulated board's library in its own place.
+mkdir -p "$w/alone" "$w/pair" "$w/wrong-arch" "$w/sim/bin" "$w/sim/$sim_place"
 cp "${programs[@]}" "$w/alone/" && cp "${programs[@]}" "${libraries[@]}" "$w/pair/" &&
+  cp "${programs[@]}" "$w/sim/bin/" && cp "$5" "$w/sim/$sim_place/" &&
   cp "${programs[@]}" "${libraries[@]}" "$w/wrong-arch/" &&
   cp "$w/lmd32.$ext" "$w/wrong-arch/${pre}Lmd.$ext" && cp "$8" "$w/init_fails.$ext" || exit 1
 
@@ -51,7 +52,8 @@ run() {
     init-fails) env+=(BOARDSTAT_BOARD_LIBRARY="$(path_of "$w/init_fails.$ext")") ;;
     no-vendor) ;;
     vendor-pair) folder=$w/pair env+=(LD_LIBRARY_PATH="$w/pair") ;;
-    sim) env+=(BOARDSTAT_BOARD_LIBRARY=sim) ;;
+    sim) folder=$w/sim/bin env+=(BOARDSTAT_BOARD_LIBRARY=sim) ;;
+    sim-missing) env+=(BOARDSTAT_BOARD_LIBRARY=sim) ;;
     build-folder) ;;
     *) echo "unknown setup $setup" && exit 2 ;;
   esac

@@ -14,8 +14,9 @@ latest=$(sed -n '1s/^boardstat (\([^)]*\)).*/\1/p' "$changelog")
 [ "$(field Version)" = "$latest" ] || fail "Version $(field Version), changelog $latest"
 
 # Owners and modes (programs 755, everything else 644, all root's), all under usr/ but the
-# exporter's flags file, which must be a conffile, and the packaged programs stripped, with
-# dependencies where dynamically linked. What is installed is install_test.sh's to check.
+# exporter's flags file, which must be a conffile, and the packaged programs and the simulated
+# board's library stripped, with dependencies where dynamically linked. What is installed is
+# install_test.sh's to check.
 while read -r mode owner _ _ _ path; do
   case $mode:${path#./} in
     d*) want=drwxr-xr-x ;;
@@ -32,7 +33,7 @@ for file in "$w"/root/etc/default/*; do
   [ -e "$file" ] || continue
   grep -qx "${file#"$w/root"}" "$w/conffiles" || fail "${file#"$w/root"} is not a conffile"
 done
-for program in "$w"/root/usr/bin/*; do
+for program in "$w"/root/usr/bin/* "$w"/root/usr/lib/boardstat/*.so; do
   kind=$(file -b "$program")
   [[ $kind == *"not stripped"* ]] && fail "$(basename "$program") is not stripped"
   if [[ $kind == *"dynamically linked"* && $(field Depends) != *libc6* ]]; then

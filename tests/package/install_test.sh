@@ -13,7 +13,7 @@ cd "$w" || exit 1
 install_into "$w/root"
 usr=$w/root/usr
 
-for file in bin/boardstat share/man/man1/boardstat.1.gz share/doc/boardstat/default.board \
+for file in bin/boardstat lib/boardstat/libboardsim.so share/man/man1/boardstat.1.gz share/doc/boardstat/default.board \
             share/doc/boardstat/boardsim.md share/doc/boardstat/copyright \
             share/doc/boardstat/changelog.gz; do
   [ -f "$usr/$file" ] || fail "not installed: $file"

@@ -12,7 +12,8 @@ cp "$3/tests/snapshot/testdata/builtin.board" .
 export SOURCE_DATE_EPOCH=0 BOARDSIM_CONFIG=builtin.board WINEDEBUG=-all
 timeout 120 "$wine" "$exe" >stdout.board || { echo "FAIL: status $? to standard output" && status=1; }
 timeout 120 "$wine" "$exe" -o file.board || { echo "FAIL: status $? with -o" && status=1; }
+# The header's line naming the library file differs from machine to machine.
 for out in stdout.board file.board; do
-  cmp -s "$out" builtin.board || { echo "FAIL: $out differs:" && diff "$out" builtin.board | head -n 5; status=1; }
+  cmp -s <(grep -v '^# Read through ' "$out") <(grep -v '^# Read through ' builtin.board) || { echo "FAIL: $out differs:" && diff "$out" builtin.board | head -n 5; status=1; }
 done
 exit $status

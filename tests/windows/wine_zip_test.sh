@@ -38,7 +38,7 @@ cpack --config "$build/CPackConfig.cmake" -G ZIP -B "$tmp/out" >"$tmp/cpack.log"
 zips=("$tmp"/out/boardstat-*-win64.zip)
 [ -f "${zips[0]}" ] && [ "${#zips[@]}" -eq 1 ] || fail "no single zip: ${zips[*]}"
 top=$(basename "${zips[0]}" .zip)
-want="boardstat.exe boardstat_exporter.exe boardstat_snapshot.exe default.board README.txt"
+want="boardstat.exe boardstat_exporter.exe boardstat_snapshot.exe boardsim.dll default.board README.txt"
 want="$want boardstat_dashboard.json"
 [ -f "$source/LICENSE" ] && want="$want LICENSE"
 python3 -m zipfile -e "${zips[0]}" "$tmp/unpacked" || fail "cannot unpack"
