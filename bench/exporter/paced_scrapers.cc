@@ -24,26 +24,14 @@
 #include <thread>
 #include <vector>
 
+#include "loopback.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 int connect_to(int port) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  timeval limit{5, 0};
-  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-  const int one = 1;
-  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    close(fd);
-    return -1;
-  }
-  return fd;
+  return connect_to_loopback(port, 5);
 }
 
 // Reads until `pending` holds at least `size` bytes.
@@ -105,8 +93,8 @@ int main(int argc, char** argv) {
   const int port = std::atoi(argv[1]);
   const std::string extra = argc == 7 ? std::string(argv[6]) + "\r\n" : "";
   const std::string request = std::string("GET ") + argv[2] +
-                              " HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept-Encoding: gzip\r\n" +
-                              extra + "\r\n";
+                              " HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept-Encoding: gzip\r\n" + extra +
+                              "\r\n";
   const int scrapers = std::atoi(argv[3]);
   const auto period = std::chrono::duration_cast<Clock::duration>(
       std::chrono::duration<double>(1.0 / std::atof(argv[4])));

@@ -26,13 +26,14 @@
 #include <thread>
 #include <vector>
 
+#include "loopback.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 std::string base64(const std::string& text) {
-  static const char kDigits[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string out;
   for (size_t i = 0; i < text.size(); i += 3) {
     unsigned group = static_cast<unsigned char>(text[i]) << 16;
@@ -45,21 +46,7 @@ std::string base64(const std::string& text) {
 }
 
 int connect_to(int port) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  timeval limit{10, 0};
-  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-  const int one = 1;
-  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    close(fd);
-    return -1;
-  }
-  return fd;
+  return connect_to_loopback(port, 10);
 }
 
 // The status of one answer, read whole (the refusals have a Content-Length), or 0.
