@@ -96,6 +96,18 @@ int textfile(Collector& collector, const ExporterFlags& flags) {
 }
 
 #ifdef BOARDSTAT_EXPORTER_HTTP
+int exit_status(ListenFailure failure) {
+  switch (failure) {
+    case ListenFailure::kNone:
+      return 0;
+    case ListenFailure::kCannotListen:
+      return kExitCannotServe;
+    case ListenFailure::kBadWebConfig:
+      return kExitBadFlags;
+  }
+  return kExitCannotServe;
+}
+
 int serve_http(Collector& collector, const ExporterFlags& flags) {
   RequestStats requests;
   Published published(collector, flags.collector.refresh_interval,
@@ -113,7 +125,7 @@ int serve_http(Collector& collector, const ExporterFlags& flags) {
     HttpOptions options = flags.http;
     options.stats = &requests;
     Listening listening = listen_http(options, [&published] { return published.fresh_enough(); });
-    if (!listening.server) return listening.status;
+    if (!listening.server) return exit_status(listening.failure);
     const std::unique_ptr<HttpServer>& server = listening.server;
     const std::string& address = options.listen_address;
     std::string where = "serving " + options.telemetry_path + " on " + address;

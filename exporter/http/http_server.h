@@ -52,10 +52,13 @@ class HttpServer {
   std::unique_ptr<Impl> impl_;
 };
 
+/// Why there is no server.
+enum class ListenFailure { kNone, kCannotListen, kBadWebConfig };
+
 /// A server listening, or why there is none.
 struct Listening {
   std::unique_ptr<HttpServer> server;  // null when it cannot listen
-  int status = 0;  // then the exit status: kExitCannotServe, or kExitBadFlags for the file
+  ListenFailure failure = ListenFailure::kNone;
 };
 
 /// Makes the server. When it cannot, prints one message on standard error:

@@ -170,7 +170,8 @@ std::optional<WebConfig> read_web_config(const std::string& path, std::string* e
     if (cost != 0) config.unknown_user_hash = unknown_user_hash(cost);
     if (config.tls) {
       std::string reason;
-      if (!make_tls_context(*config.tls, &reason)) throw std::runtime_error(reason);
+      config.tls_context = make_tls_context(*config.tls, &reason);
+      if (!config.tls_context) throw std::runtime_error(reason);
     }
     return config;
   } catch (const std::exception& e) {

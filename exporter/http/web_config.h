@@ -27,9 +27,11 @@ struct WebConfig {
   // highest, where they differ), so that telling a known user's refusal from an unknown one's
   // by its time is impossible.
   std::string unknown_user_hash;
+  // Built once as the file is read (which is how its files are checked), then served with.
+  std::shared_ptr<boost::asio::ssl::context> tls_context;  // null without tls
 };
 
-/// The file read and checked, or nothing with the reason in *error.
+/// The file read and checked, its TLS context built, or nothing with the reason in *error.
 std::optional<WebConfig> read_web_config(const std::string& path, std::string* error);
 
 /// A server TLS context for `tls`, its files loaded, or nothing with the reason in *error.

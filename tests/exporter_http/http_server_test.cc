@@ -261,8 +261,10 @@ void HttpServerTest::run_cases(std::istream& in) {
       options.listen_address = value;
     } else if (name.rfind("refused ", 0) == 0) {
       said();
-      EXPECT_EQ(listen_http(options, [] { return rendered(kMetrics); }).status,
-                std::stoi(name.substr(8)));
+      const auto why = name.substr(8);
+      ASSERT_TRUE(why == "address" || why == "web.config.file") << line;
+      EXPECT_EQ(listen_http(options, [] { return rendered(kMetrics); }).failure,
+                why == "address" ? ListenFailure::kCannotListen : ListenFailure::kBadWebConfig);
       const std::string message = said();
       EXPECT_TRUE(std::regex_match(message, std::regex("boardstat_exporter: " + value + "\n")))
           << message;
