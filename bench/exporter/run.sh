@@ -103,7 +103,7 @@ start() {
 
 # Processor time of every thread in nanoseconds, as the scheduler counts it: utime and stime are
 # sampled at the clock tick and overstate a thread that wakes briefly 200 times a second.
-cpu_ns() { cat /proc/"$1"/task/*/schedstat | awk '{ ns += $1 } END { printf "%d\n", ns }'; }
+cpu_ns() { cat /proc/"$1"/task/*/schedstat | awk '{ ns += $1 } END { printf "%.0f\n", ns }'; }
 memory_kib() { awk -v key="$2:" '$1 == key { print $2 }' "/proc/$1/status"; }
 mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
 
