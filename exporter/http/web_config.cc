@@ -133,53 +133,7 @@ WebConfig::Tls read_tls(const YAML::Node& node, const std::filesystem::path& fol
   return tls;
 }
 
-}  // namespace
-
-std::optional<WebConfig> read_web_config(const std::string& path, std::string* error) {
-  try {
-    const YAML::Node root = YAML::LoadFile(path);
-    WebConfig config;
-    if (root.IsNull()) return config;  // an empty file: plain HTTP, no passwords
-    if (!root.IsMap()) throw std::runtime_error("the file must be a YAML mapping");
-    const auto folder = std::filesystem::path(path).parent_path();
-    for (const auto& entry : root) {
-      const std::string key = entry.first.as<std::string>();
-      if (key == "tls_server_config") {
-        if (!entry.second.IsNull()) config.tls = read_tls(entry.second, folder);
-      } else if (key == "basic_auth_users") {
-        if (entry.second.IsNull()) continue;
-        if (!entry.second.IsMap()) throw std::runtime_error("basic_auth_users must be a mapping");
-        for (const auto& user : entry.second) {
-          const std::string name = user.first.as<std::string>();
-          const std::string hash = scalar(user.second, "the hash of user " + name);
-          if (name.find(':') != std::string::npos)
-            throw std::runtime_error("user name \"" + name + "\" holds a colon");
-          if (bcrypt_cost(hash) == 0)
-            throw std::runtime_error("the hash of user " + name + " is not a bcrypt hash");
-          config.users[name] = hash;
-        }
-      } else if (key == "http_server_config") {
-        // HTTP/2 and extra headers: nothing this server does; accepted so that a file made for
-        // node_exporter serves here too.
-      } else {
-        throw std::runtime_error("unknown field \"" + key + "\"");
-      }
-    }
-    int cost = 0;
-    for (const auto& user : config.users) cost = std::max(cost, bcrypt_cost(user.second));
-    if (cost != 0) config.unknown_user_hash = unknown_user_hash(cost);
-    if (config.tls) {
-      std::string reason;
-      config.tls_context = make_tls_context(*config.tls, &reason);
-      if (!config.tls_context) throw std::runtime_error(reason);
-    }
-    return config;
-  } catch (const std::exception& e) {
-    *error = one_line(e.what());
-    return std::nullopt;
-  }
-}
-
+// A server TLS context for `tls`, its files loaded, or nothing with the reason in *error.
 std::shared_ptr<ssl::context> make_tls_context(const WebConfig::Tls& tls, std::string* error) {
   auto context = std::make_shared<ssl::context>(ssl::context::tls_server);
   context->set_options(ssl::context::default_workarounds | ssl::context::no_sslv2 |
@@ -234,6 +188,53 @@ std::shared_ptr<ssl::context> make_tls_context(const WebConfig::Tls& tls, std::s
   SSL_CTX_set_session_id_context(context->native_handle(), kSessionContext,
                                  sizeof kSessionContext - 1);
   return context;
+}
+
+}  // namespace
+
+std::optional<WebConfig> read_web_config(const std::string& path, std::string* error) {
+  try {
+    const YAML::Node root = YAML::LoadFile(path);
+    WebConfig config;
+    if (root.IsNull()) return config;  // an empty file: plain HTTP, no passwords
+    if (!root.IsMap()) throw std::runtime_error("the file must be a YAML mapping");
+    const auto folder = std::filesystem::path(path).parent_path();
+    for (const auto& entry : root) {
+      const std::string key = entry.first.as<std::string>();
+      if (key == "tls_server_config") {
+        if (!entry.second.IsNull()) config.tls = read_tls(entry.second, folder);
+      } else if (key == "basic_auth_users") {
+        if (entry.second.IsNull()) continue;
+        if (!entry.second.IsMap()) throw std::runtime_error("basic_auth_users must be a mapping");
+        for (const auto& user : entry.second) {
+          const std::string name = user.first.as<std::string>();
+          const std::string hash = scalar(user.second, "the hash of user " + name);
+          if (name.find(':') != std::string::npos)
+            throw std::runtime_error("user name \"" + name + "\" holds a colon");
+          if (bcrypt_cost(hash) == 0)
+            throw std::runtime_error("the hash of user " + name + " is not a bcrypt hash");
+          config.users[name] = hash;
+        }
+      } else if (key == "http_server_config") {
+        // HTTP/2 and extra headers: nothing this server does; accepted so that a file made for
+        // node_exporter serves here too.
+      } else {
+        throw std::runtime_error("unknown field \"" + key + "\"");
+      }
+    }
+    int cost = 0;
+    for (const auto& user : config.users) cost = std::max(cost, bcrypt_cost(user.second));
+    if (cost != 0) config.unknown_user_hash = unknown_user_hash(cost);
+    if (config.tls) {
+      std::string reason;
+      config.tls_context = make_tls_context(*config.tls, &reason);
+      if (!config.tls_context) throw std::runtime_error(reason);
+    }
+    return config;
+  } catch (const std::exception& e) {
+    *error = one_line(e.what());
+    return std::nullopt;
+  }
 }
 
 }  // namespace boardstat

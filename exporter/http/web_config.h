@@ -34,10 +34,6 @@ struct WebConfig {
 /// The file read and checked, its TLS context built, or nothing with the reason in *error.
 std::optional<WebConfig> read_web_config(const std::string& path, std::string* error);
 
-/// A server TLS context for `tls`, its files loaded, or nothing with the reason in *error.
-std::shared_ptr<boost::asio::ssl::context> make_tls_context(const WebConfig::Tls& tls,
-                                                            std::string* error);
-
 }  // namespace boardstat
 
 #endif  // BOARDSTAT_EXPORTER_HTTP_WEB_CONFIG_H
