@@ -13,8 +13,8 @@ build=${BUILD_DIR:-build}
 console=$build/boardstat exporter=$build/exporter/boardstat_exporter
 [ -x "$console" ] && [ -x "$exporter" ] || { echo "build boardstat and the exporter first" >&2; exit 1; }
 
-# shellcheck source=tests/servers.sh
-source tests/servers.sh
+# shellcheck source=tests/lib.sh
+source tests/lib.sh && servers_set_up
 share=boardstat-soak-$$
 trap 'cleanup; rm -f /dev/shm/boardsim-$share' EXIT
 mkdir "$tmp/shared-locks" "$tmp/lone-locks"

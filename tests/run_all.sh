@@ -43,7 +43,7 @@ fi
 
 echo "== fuzz targets under AddressSanitizer and UndefinedBehaviorSanitizer"
 fuzz_status=0
-bash tests/fuzz/run.sh "${FUZZ_SECONDS:-60}" || fuzz_status=$?
+bash tests/run_fuzz.sh "${FUZZ_SECONDS:-60}" || fuzz_status=$?
 if [ "$fuzz_status" -eq 77 ]; then
   skip "fuzz targets" "apt-get install clang libclang-rt-14-dev"
 elif [ "$fuzz_status" -ne 0 ]; then

@@ -18,8 +18,8 @@ for tool in prometheus curl python3; do
 done
 [ -x "$exporter" ] || { echo "no $exporter: build it first" >&2; exit 1; }
 
-# shellcheck source=tests/servers.sh
-source tests/servers.sh
+# shellcheck source=tests/lib.sh
+source tests/lib.sh && servers_set_up
 start exporter /metrics "$exporter" --web.listen-address=127.0.0.1:@PORT@
 metrics="http://127.0.0.1:$port/metrics"
 start_prometheus "127.0.0.1:$port"

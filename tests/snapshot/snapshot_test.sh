@@ -11,8 +11,8 @@ console=$1
 snapshot=$2
 source_dir=$3
 testdata=$source_dir/tests/snapshot/testdata
-# shellcheck source=tests/servers.sh
-source "$(dirname "$0")/../servers.sh"  # $tmp and within
+# shellcheck source=tests/lib.sh
+source "$(dirname "$0")/../lib.sh" && servers_set_up  # $tmp, within, read_table
 export SOURCE_DATE_EPOCH=0
 failures=0
 
@@ -71,9 +71,9 @@ given_away() { [ -z "$root" ] || chown nobody "$1"; }  # only root can
 kept_owner() { [ -z "$root" ] || [ "$(stat -c %U "$1")" = nobody ]; }
 
 # The cases, one a line: output_cases.txt (its header names the columns).
-mapfile -t cases < <(grep -v '^\(#\|$\)' "$source_dir/tests/snapshot/output_cases.txt")
+mapfile -t cases < <(read_table "$source_dir/tests/snapshot/output_cases.txt")
 for row in "${cases[@]}"; do
-  IFS='|' read -r name setup args status pattern verify <<< "$row"
+  IFS=$'\x1f' read -r name setup args status pattern verify <<< "$row"
   eval "$setup"
   eval "set -- $args"
   BOARDSIM_TRACE=$PWD/trace timeout 60 "$snapshot" "$@" > stdout 2> stderr

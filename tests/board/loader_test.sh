@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The programs and the board access libraries they may meet (cases.txt), then the exporter
+# The programs and the board access libraries they may meet (library_cases.txt), then the exporter
 # started without one, which takes up the vendor pair once it is installed.
 #   loader_test.sh WINE|- BOARDSTAT EXPORTER SNAPSHOT SIMULATED_BOARD LMD KVD INIT_FAILS
 # (the three programs, the simulated board's library, the stand-in Lmd and KvD, init_fails).
@@ -7,6 +7,8 @@
 # the simulated board. Under wine the libraries go beside the .exe files, on Linux on LD_LIBRARY_PATH. The
 # 32-bit library is compiled here (gcc -m32, or i686-w64-mingw32-gcc for wine).
 set -u
+# shellcheck source=tests/lib.sh
+source "$(dirname "$0")/../lib.sh"
 wine=$1 programs=("$2" "$3" "$4") libraries=("$5" "$6" "$7")
 declare -A built
 for program in "${programs[@]}"; do built[./$(basename "$program")]=$program; done
@@ -14,8 +16,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 w=$(mktemp -d) && trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$w"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-# shellcheck source=tests/lib.sh
-source "$here/../lib.sh"
 
 if [ "$wine" = - ]; then
   pre=lib ext=so exe= run=() sim_place=lib/boardstat
@@ -64,14 +64,10 @@ run() {
   (cd "$folder" && printf q | timeout 60 env "${env[@]}" "${run[@]}" "$program" "$@")
 }
 
-trim() { sed 's/^ *//; s/ *$//' <<<"$1"; }
-# The fields are split at " | ", so that a pattern may hold a bare |.
-while IFS=$'\t' read -r setup command status stderr stdout; do
-  case $setup in '#'* | '') continue ;; esac
+while IFS=$'\x1f' read -r setup command status stderr stdout; do
   # A build without the fall-back (BOARDSTAT_SIM_FALLBACK=OFF) has nothing to show here.
-  [[ $setup == build-folder* && ${BOARDSTAT_SIM_FALLBACK_BUILT:-1} != 1 ]] && continue
-  setup=$(trim "$setup") command=$(trim "$command") status=$(trim "$status")
-  stderr=$(trim "${stderr//EXT/$ext}") stdout=$(trim "${stdout//EXT/$ext}")
+  [[ $setup == build-folder && ${BOARDSTAT_SIM_FALLBACK_BUILT:-1} != 1 ]] && continue
+  stderr=${stderr//EXT/$ext} stdout=${stdout//EXT/$ext}
   name="$setup: $command"
   # shellcheck disable=SC2086  # the command's words
   run "$setup" $command >"$w/out" 2>"$w/err"
@@ -86,7 +82,7 @@ while IFS=$'\t' read -r setup command status stderr stdout; do
   fi
   [ "$stdout" = - ] || grep -Eq -- "$stdout" "$w/out.txt" ||
     fail "$name: no line of standard output like $stdout"
-done < <(sed 's/ | /\t/g' "$here/cases.txt")
+done < <(read_table "$here/library_cases.txt")
 
 # The exporter started before the vendor's libraries are installed takes them up at its next
 # look for VFGs (every 10 s), and says so.
@@ -95,7 +91,6 @@ cp "$3" "$w/later/"
 (cd "$w/later" && exec env -u BOARDSTAT_BOARD_LIBRARY -u BOARDSIM_CONFIG LD_LIBRARY_PATH="$w/later" \
   "${run[@]}" "./boardstat_exporter$exe" --textfile.directory "$(path_of "$w/text")" 2>"$w/later.err") &
 up() { grep -qx "boardstat_up $1" "$w/text/boardstat.prom" 2>/dev/null; }
-within() { for _ in $(seq $(($1 * 5))); do "${@:2}" && return 0; sleep 0.2; done; return 1; }
 if within 30 up 0; then
   cp "${libraries[@]}" "$w/later/"
   within 30 up 1 || fail "the exporter did not take up the libraries installed after its start"

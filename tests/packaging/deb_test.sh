@@ -2,7 +2,7 @@
 # Builds the Debian package of this build with cpack and checks what the install rules do not
 # decide: control fields, owners and modes, stripped programs, lintian without an error or a
 # warning. Usage: deb_test.sh BUILD_DIR CHANGELOG
-# shellcheck source=tests/package/package.sh
+# shellcheck source=tests/packaging/package.sh
 source "$(dirname "$0")/package.sh"
 build=$(realpath "$1") changelog=$2
 need dpkg-deb lintian file

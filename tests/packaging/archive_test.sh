@@ -2,12 +2,12 @@
 # The .tar.gz as a user unpacks it into the build's install prefix: the exporter's unit names
 # the program where it lands there, no file names the build folder or cpack's staging folder,
 # the licence is inside, and the simulated board's library where the programs take it from. Usage: archive_test.sh BUILD_DIR INSTALL_PREFIX SOURCE_DIR
-# shellcheck source=tests/package/package.sh
+# shellcheck source=tests/packaging/package.sh
 source "$(dirname "$0")/package.sh"
 build=$(realpath "$1") prefix=$2 source=$3
 make_package TGZ "boardstat-*.tar.gz"
 top=$w/unpacked
-mkdir "$top" && tar -xzf "$package" -C "$top" --strip-components=1 || stop "tar cannot unpack $package"
+mkdir "$top" && tar -xzf "$package" -C "$top" --strip-components=1 || give_up "tar cannot unpack $package"
 
 cmp -s "$source/LICENSE" "$top/share/doc/boardstat/LICENSE" || fail "no LICENSE, or another one"
 grep -q '^License: Apache-2.0' "$top/share/doc/boardstat/copyright" ||

@@ -2,12 +2,12 @@
 # Every man page renders without a warning from either formatter man may use (nor a style note
 # from mandoc, such as a line over 80 bytes), and the version in its footer is this build's.
 # Usage: man_lint_test.sh VERSION MAN_DIR
-# shellcheck source=tests/package/package.sh
+# shellcheck source=tests/packaging/package.sh
 source "$(dirname "$0")/package.sh"
 version=$1
 need mandoc groff
 pages=("$2"/*.1)
-[ -e "${pages[0]}" ] || stop "no man page in $2"
+[ -e "${pages[0]}" ] || give_up "no man page in $2"
 for page in "${pages[@]}"; do
   name=$(basename "$page")
   out=$(mandoc -T lint -W style "$page" 2>&1)

@@ -6,7 +6,7 @@
 # installed beside it, passes `systemd-analyze verify`, and systemd rates its exposure 4.0 or
 # better ("OK", `systemd-analyze security --offline`); the exporter runs under the unit's
 # restrictions as far as a namespace can put them. Usage: install_test.sh BUILD_DIR
-# shellcheck source=tests/package/package.sh
+# shellcheck source=tests/packaging/package.sh
 source "$(dirname "$0")/package.sh"
 build=$(realpath "$1")
 cd "$w" || exit 1

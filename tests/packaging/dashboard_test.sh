@@ -9,8 +9,8 @@
 # Usage: dashboard_test.sh EXPORTER DASHBOARD
 # Exit 77 (skipped) where a program is missing, except under CI=true: there it fails.
 set -uo pipefail
-# shellcheck source=tests/servers.sh
-source "$(dirname "$(realpath "$0")")/../servers.sh"
+# shellcheck source=tests/lib.sh
+source "$(dirname "$(realpath "$0")")/../lib.sh" && servers_set_up
 require "prometheus python3 curl" prometheus python3 curl
 
 # The panels' queries and, for each query variable's label_values(SERIES, LABEL), count by

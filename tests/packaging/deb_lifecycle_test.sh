@@ -5,7 +5,7 @@
 # without a vendor library and on the simulated board; then the maintainer
 # scripts' calls to systemd, with and without a running systemd, in a mount namespace of their
 # own. Usage: deb_lifecycle_test.sh BUILD_DIR
-# shellcheck source=tests/package/package.sh
+# shellcheck source=tests/packaging/package.sh
 source "$(dirname "$0")/package.sh"
 build=$(realpath "$1")
 need dpkg dpkg-deb deb-systemd-helper systemctl unshare

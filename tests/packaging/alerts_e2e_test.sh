@@ -16,8 +16,8 @@ set -uo pipefail
 exporter=$1
 board=$(realpath "$3")
 here=$(dirname "$(realpath "$0")")
-# shellcheck source=tests/servers.sh
-source "$here/../servers.sh"
+# shellcheck source=tests/lib.sh
+source "$here/../lib.sh" && servers_set_up
 require "prometheus prometheus-alertmanager prometheus-node-exporter python3 curl" prometheus \
   prometheus-alertmanager prometheus-node-exporter python3 curl
 

@@ -19,7 +19,7 @@ if (($# == 0)); then
     skip "the MinGW-w64 cross compiler is not installed (Debian: g++-mingw-w64-x86-64)"
   cd "$(dirname "${BASH_SOURCE[0]}")/../.." && cmake --preset mingw >/dev/null &&
     cmake --build --preset mingw -j2 --target boardstat terminal_win32_test || exit 1
-  set -- "$PWD/build-mingw/boardstat.exe" "$PWD/build-mingw/tests/terminal_win32_test.exe"
+  set -- "$PWD/build-mingw/boardstat.exe" "$PWD/build-mingw/tests/console/terminal_win32_test.exe"
 fi
 EXE=$1 UNIT_TESTS=${2:-}
 [[ -f $EXE ]] || { echo "FAIL: no executable at $EXE" && exit 1; }
@@ -27,7 +27,7 @@ EXE=$1 UNIT_TESTS=${2:-}
 WORK=$(mktemp -d)
 export WINEPREFIX=$WORK/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 tmx() { tmux -L "boardstat-wine-$$" "$@"; }
-SESSION=$(dirname "${BASH_SOURCE[0]}")/wine_session.sh
+SESSION=$(dirname "${BASH_SOURCE[0]}")/../wine_session.sh
 trap 'tmx kill-server 2>/dev/null; bash "$SESSION" "$WINE" stop; "$WINESERVER" -k 2>/dev/null
       rm -rf "$WORK"' EXIT
 trap 'exit 1' INT TERM HUP
@@ -76,7 +76,7 @@ if [[ -n $UNIT_TESTS ]]; then
 fi
 
 # The console on two VFGs whose firmware years differ. Every panel's lines under wine are the
-# case files' job (tests/cases, keys from a pipe); here the keys come from a console.
+# case files' job (keys from a pipe); here the keys come from a console.
 printf 'vfg\nreg 2655 0x2016\nvfg\nreg 2655 0x2017\n' >"$WORK/two.board"
 run "seq -f 'LEFTOVER %g' 100; $(printf 'BOARDSIM_CONFIG=%q %q %q' "$WORK/two.board" "$WINE" "$EXE")"
 first=$(wait_for '^--------\^--$' '' 120)

@@ -1,28 +1,28 @@
 # shellcheck shell=bash
-# Sourced by the package tests: a scratch folder $w removed at the end, fail that counts and
-# passed that ends with the count, skips, and the build's install and packages.
+# Sourced by the package tests: a scratch folder $w removed at the end, fail that counts, give_up
+# that ends at once, passed that ends with the count, skips, and the build's install and packages.
 set -u
+# shellcheck source=tests/lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 w=$(mktemp -d)
 trap 'rm -rf "$w"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-stop() { echo "FAIL: $*"; exit 1; }
-# shellcheck source=tests/lib.sh
-source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
+give_up() { echo "FAIL: $*"; exit 1; }
 need() { require "the packages .ci/run names" "$@"; }
 passed() { [ "$failures" -eq 0 ] && echo "$*"; [ "$failures" -eq 0 ]; }  # MESSAGE: the status
 
 # make_package GENERATOR GLOB: the build's package, made in $w/out; sets package to the file.
 make_package() {
   timeout 100 cpack --config "$build/CPackConfig.cmake" -G "$1" -B "$w/out" > "$w/cpack.log" 2>&1 ||
-    { cat "$w/cpack.log"; stop "cpack -G $1"; }
+    { cat "$w/cpack.log"; give_up "cpack -G $1"; }
   # shellcheck disable=SC2206  # GLOB is a pattern
   local made=("$w"/out/$2)
-  [ "${#made[@]}" -eq 1 ] && [ -f "${made[0]}" ] || stop "no single $2: ${made[*]}"
+  [ "${#made[@]}" -eq 1 ] && [ -f "${made[0]}" ] || give_up "no single $2: ${made[*]}"
   package=${made[0]}
 }
 # install_into ROOT [PREFIX]: as a packager installs (DESTDIR=ROOT, prefix /usr), or with PREFIX.
 install_into() {
   DESTDIR=$1 cmake --install "$build" --prefix "${2:-/usr}" > "$w/install.log" 2>&1 ||
-    { cat "$w/install.log"; stop "cmake --install --prefix ${2:-/usr}"; }
+    { cat "$w/install.log"; give_up "cmake --install --prefix ${2:-/usr}"; }
 }

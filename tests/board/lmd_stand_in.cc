@@ -1,7 +1,7 @@
 // A stand-in for the vendor's Lmd (discovery) over the simulated board: with kvd_stand_in.cc it
 // makes a pair that the programs find by their normal search, as they would the vendor's.
 #include "board/board_access.h"
-#include "tests/board_library/stand_in.h"
+#include "tests/board/stand_in.h"
 
 extern "C" int32_t LmSysBrdFind(uint32_t family, uint32_t index, LmBrdEntry* entry) {
   return simulated_board_call<decltype(&LmSysBrdFind)>("LmSysBrdFind")(family, index, entry);

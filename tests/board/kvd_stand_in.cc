@@ -1,6 +1,6 @@
 // A stand-in for the vendor's KvD (register reads and writes) over the simulated board.
 #include "board/board_access.h"
-#include "tests/board_library/stand_in.h"
+#include "tests/board/stand_in.h"
 
 extern "C" uint32_t KvRegPeek(KvHandle vfg, uint32_t reg) {
   return simulated_board_call<decltype(&KvRegPeek)>("KvRegPeek")(vfg, reg);

@@ -8,7 +8,7 @@
 //
 // Checked: no crash or undefined behaviour (ASan, UBSan), every byte printable, every panel
 // framed in order as its flag says, the banner naming the VFG on screen. The exact lines are
-// the case files' job (tests/cases).
+// the case files' job (tests/console).
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>

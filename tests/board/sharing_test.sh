@@ -10,7 +10,8 @@
 # Usage: sharing_test.sh CONSOLE EXPORTER SNAPSHOT
 #        sharing_test.sh --wine WINE CONSOLE.exe EXPORTER.exe   (cases 1, in 10 s, and 2)
 set -u
-. "$(dirname "$0")/../servers.sh"
+# shellcheck source=tests/lib.sh
+source "$(dirname "$0")/../lib.sh" && servers_set_up
 wine=()
 if [ "$1" = --wine ]; then
   wine=("$2")

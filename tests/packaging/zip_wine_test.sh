@@ -3,35 +3,23 @@
 # programs, the example board description, the Grafana dashboard, README.txt (CRLF) and the
 # licence where the sources have one, nothing else; unpacked, the console refuses to start
 # without vendor DLLs; with the stand-in pair beside the programs, every command that README.txt
-# gives (its lines indented by four spaces that start with a program, sc.exe, net, set or copy)
-# runs under wine in the unpacked folder, in order, as written but for one thing: the address :10208 becomes
-# 127.0.0.1 and a free port. Every exposition (/metrics, --once, the textfile, the service's
-# /metrics) passes promtool byte for byte (an LF written as CR LF is a fault: promtool then
-# reads a type "gauge\r") and says boardstat_up 1. The two that serve until Ctrl-C run in the
-# background and end with status 0 on SIGINT, which wine delivers as Ctrl-C. The service is
-# checked in wine's service manager and in boardstat_exporter.log beside the program; last, a
-# service with a bad flag stops by itself with status 2 and its complaint in that log.
-#   wine_zip_test.sh WINE BUILD_DIR SOURCE_DIR        (WINEPREFIX names a prefix in use)
+# gives (its lines indented by four spaces that start with a program, set or copy) runs under
+# wine in the unpacked folder, in order, as written but for one thing: the address :10208
+# becomes 127.0.0.1 and a free port. Every exposition (/metrics, --once, the textfile) passes
+# promtool byte for byte (an LF written as CR LF is a fault: promtool then reads a type
+# "gauge\r") and says boardstat_up 1. The two that serve until Ctrl-C run in the background and
+# end with status 0 on SIGINT, which wine delivers as Ctrl-C. Its service commands are the
+# exporter's to run (tests/exporter/service_wine_test.sh).
+#   zip_wine_test.sh WINE BUILD_DIR SOURCE_DIR        (WINEPREFIX names a prefix in use)
 # Skipped where curl or promtool is missing (failed under CI=true).
 set -u
 wine=$1 build=$(realpath "$2") source=$3
 # shellcheck source=tests/lib.sh
 source "$(dirname "$0")/../lib.sh"
 require "curl prometheus python3" curl promtool python3
-# shellcheck source=tests/servers.sh
-source "$(dirname "$0")/../servers.sh"
+servers_set_up
 inputs="${WINEPREFIX:-$HOME/.wine}/drive_c/Program Files/windows_exporter/textfile_inputs"
-bad=boardstat_exporter_bad
-sc() { timeout 60 "$wine" sc.exe "$@" 2>&1 | tr -d '\r'; }
-field() { sc query "$1" | sed -n "s/^ *$2 *: *\([0-9]*\).*/\1/p"; } # SERVICE FIELD
-undo() {
-  for service in boardstat_exporter "$bad"; do
-    [ "$(field "$service" STATE)" = 4 ] && timeout 60 "$wine" net.exe stop "$service" >/dev/null 2>&1
-    [ -z "$(field "$service" STATE)" ] || sc delete "$service" >/dev/null
-  done
-  [ -n "${made_inputs:-}" ] && rm -rf "${inputs%/*}"
-}
-trap 'undo; cleanup' EXIT
+trap '[ -n "${made_inputs:-}" ] && rm -rf "${inputs%/*}"; cleanup' EXIT
 
 cpack --config "$build/CPackConfig.cmake" -G ZIP -B "$tmp/out" >"$tmp/cpack.log" 2>&1 ||
   fail "cpack -G ZIP"
@@ -50,18 +38,16 @@ have=$(cd "$dir" 2>/dev/null && find . -type f | sed 's|^\./||' | sort | tr '\n'
 for file in $want; do
   grep -q "^$file " "$dir/README.txt" || fail "README.txt does not list $file"
 done
-ln -s "$dir/boardstat_exporter.log" "$tmp/service.log" # shown by fail
 
 # Unpacked, with no vendor DLL and nothing asked for, the console names what it looked for and
 # ends with 255: the simulated board never stands in unasked. Then the stand-in vendor DLLs go
-# beside the programs, where README.txt says they may be copied: the service reads the board
-# through them.
+# beside the programs, where README.txt says they may be copied.
 out=$(cd "$dir" && env -u BOARDSTAT_BOARD_LIBRARY -u BOARDSIM_CONFIG timeout 60 "$wine" \
   boardstat.exe </dev/null 2>&1)
 status=$?
 [ "$status" = 255 ] && grep -q "^boardstat: no board access library: Lmd.dll and KvD.dll" <<<"$out" ||
   fail "unpacked without vendor DLLs: status $status, $out"
-cp "$build/tests/board_library/Lmd.dll" "$build/tests/board_library/KvD.dll" \
+cp "$build/tests/board/Lmd.dll" "$build/tests/board/KvD.dll" \
   "$build/sim/boardsim.dll" "$dir/" || fail "no stand-in vendor DLLs in the build"
 
 port=$((20000 + RANDOM % 30000))
@@ -90,20 +76,6 @@ serve() { # COMMAND CHECK...
   within 20 stopped "$pid" || fail "$command: still running 20 s after Ctrl-C"
   wait "$pid" || fail "$command: status $? after Ctrl-C"
 }
-# net start, again while the manager still starts the prefix's own services ("database
-# locked"), for a minute at most.
-net_start() { # SERVICE
-  local out
-  for _ in $(seq 30); do
-    out=$(cmd "net start $1" 2>&1)
-    grep -q "started successfully" <<<"$out" && return 0
-    grep -q locked <<<"$out" || break
-    sleep 2
-  done
-  echo "$out" >"$tmp/net.log"
-  return 1
-}
-stopped_service() { [ "$(field "$1" STATE)" = 1 ]; }
 
 ran=
 while IFS= read -r line; do
@@ -123,44 +95,18 @@ while IFS= read -r line; do
     boardstat_exporter.exe*--web.listen-address*)
       serve "$command" metrics
       exposition "$command" "$tmp/http.prom" ;;
-    "net start "*)
-      net_start "${command#net start }" || fail "$command did not start the service"
-      [ "$(field "${command#net start }" STATE)" = 4 ] || fail "$command: the service is not RUNNING"
-      within 30 metrics || fail "$command: no /metrics on 127.0.0.1:$port"
-      exposition "$command" "$tmp/http.prom" ;;
-    "net stop "*)
-      service=${command#net stop }
-      cmd "$command" | grep -q "stopped successfully" || fail "$command did not stop the service"
-      stopped_service "$service" || fail "$command: the service is not STOPPED"
-      [ "$(field "$service" WIN32_EXIT_CODE)" = 0 ] || fail "$command: an error: $(sc query "$service")"
-      ! metrics || fail "$command: /metrics still answers"
-      grep -q "started as the service $service .*127.0.0.1:$port\$" "$tmp/service.log" ||
-        fail "$command: no start-up line with the service's flags in boardstat_exporter.log"
-      grep -q "stopped with status 0\$" "$tmp/service.log" ||
-        fail "$command: no status 0 in boardstat_exporter.log" ;;
     *)
       cmd "$command" || fail "$command: status $?" ;;
   esac
   case $command in
-    "sc.exe create "*) stopped_service "$(awk '{print $3}' <<<"$command")" || fail "$command: no service" ;;
-    "sc.exe delete "*) [ -z "$(field "${command#sc.exe delete }" STATE)" ] || fail "$command left it" ;;
     *" > "*) exposition "$command" "$dir/${command##*> }" ;;
     *" -o "*) [ -s "$dir/${command##* -o }" ] || fail "$command: no ${command##* -o }" ;;
   esac
 done < <(tr -d '\r' <"$dir/README.txt" |
-  grep -E '^    (boardstat(_exporter|_snapshot)?\.exe|sc\.exe|net|set|copy)( |$)' | sed 's/^    //')
-for kind in boardstat.exe --web.listen-address "--once >" --textfile.directory "sc.exe create" \
-  "net start" "net stop" "sc.exe delete" boardstat_snapshot.exe; do
+  grep -E '^    (boardstat(_exporter|_snapshot)?\.exe|set|copy)( |$)' | sed 's/^    //')
+for kind in boardstat.exe --web.listen-address "--once >" --textfile.directory \
+  boardstat_snapshot.exe; do
   grep -qF -- "$kind" <<<"$ran" || fail "README.txt gives no command with $kind"
 done
 
-# A bad flag: the service ends by itself, its complaint and status in the log.
-exe=$("$wine" winepath.exe -w "$dir/boardstat_exporter.exe" | tr -d '\r')
-sc create "$bad" binPath= "\"$exe\" --web.listen-adress=127.0.0.1:$port" >/dev/null
-net_start "$bad"
-within 30 stopped_service "$bad" || fail "the service with a bad flag did not stop"
-[ "$(field "$bad" SERVICE_EXIT_CODE)" = 2 ] || fail "a bad flag: $(sc query "$bad")"
-grep -q "^boardstat_exporter: unknown flag --web.listen-adress" "$tmp/service.log" ||
-  fail "no complaint about the bad flag in boardstat_exporter.log"
-grep -q "stopped with status 2\$" "$tmp/service.log" || fail "no status 2 in boardstat_exporter.log"
 echo PASS
