@@ -41,10 +41,10 @@ within() {  # SECONDS COMMAND...: true as soon as COMMAND succeeds, false after 
   done
 }
 stopped() { ! alive "$1"; }
-stop() {  # PID: SIGTERM, then SIGKILL after 5 s
+stop() {  # PID: SIGTERM, then SIGKILL after 5 s (also under set -e, for the benchmarks)
   kill -TERM "$1" 2>/dev/null && within 5 stopped "$1"
-  kill -KILL "$1" 2>/dev/null
-  wait "$1" 2>/dev/null
+  kill -KILL "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
 }
 
 # For tests that start servers on 127.0.0.1: a scratch folder ($tmp) removed at the end, every

@@ -19,9 +19,8 @@ echo "building boardstat_exporter in $build ..." >&2
 cmake --build "$build" --target boardstat_exporter -j2 >/dev/null
 exporter=$build/exporter/boardstat_exporter
 
-tmp=$(mktemp -d)
-server_pid=
-trap '[ -z "$server_pid" ] || kill "$server_pid" 2>/dev/null; rm -rf "$tmp"' EXIT
+# shellcheck source=tests/lib.sh
+source tests/lib.sh && servers_set_up
 for tool in paced_scrapers wrong_passwords; do
   c++ -std=c++17 -O2 -Wall -Wextra -Wpedantic -pthread "bench/exporter/$tool.cc" -o "$tmp/$tool"
 done
@@ -31,6 +30,7 @@ echo "basic_auth_users: {alice: '\$2b\$10\$Mnv4rIeU.nZ5jc1dsqgn4.XlfHNOhRXNeMEpl
 "$exporter" --web.listen-address 127.0.0.1:0 --web.config.file "$tmp/web.yml" \
   --collect.probe=none 2> "$tmp/err" &
 server_pid=$!
+pids+=("$server_pid")
 for _ in $(seq 100); do grep -q '(port [0-9]*)' "$tmp/err" && break; sleep 0.1; done
 port=$(sed -n 's/.*(port \([0-9]*\)).*/\1/p' "$tmp/err")
 [ -n "$port" ] || { cat "$tmp/err" >&2; exit 1; }

@@ -29,24 +29,13 @@ echo "building boardstat_exporter in $build ..." >&2
 cmake --build "$build" --target boardstat_exporter -j2 >/dev/null
 exporter=$build/exporter/boardstat_exporter
 
-tmp=$(mktemp -d)
+# shellcheck source=tests/lib.sh
+source tests/lib.sh && servers_set_up
 c++ -std=c++17 -O2 -Wall -Wextra -Wpedantic -pthread bench/exporter/paced_scrapers.cc \
   -o "$tmp/paced_scrapers"
 server_pid=
 idle_fds=()
-# A child that ended stays a zombie until waited for, and kill -0 still finds it.
-alive() { [ -r "/proc/$1/stat" ] && ! grep -q '^[0-9]* (.*) Z' "/proc/$1/stat" 2>/dev/null; }
-stop_server() {
-  [ -n "$server_pid" ] || return 0
-  kill -TERM "$server_pid" 2>/dev/null || true
-  for _ in $(seq 50); do
-    alive "$server_pid" || break
-    sleep 0.1
-  done
-  kill -KILL "$server_pid" 2>/dev/null || true
-  wait "$server_pid" 2>/dev/null || true
-  server_pid=
-}
+stop_server() { [ -z "$server_pid" ] || stop "$server_pid"; server_pid=; }
 close_idle() {
   local fd
   for fd in "${idle_fds[@]}"; do exec {fd}>&-; done
@@ -60,14 +49,7 @@ open_idle() {  # 20 connections that send nothing
     idle_fds+=("$fd")
   done
 }
-cleanup() {
-  close_idle
-  stop_server
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+trap 'close_idle; cleanup' EXIT
 
 openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 \
   -subj /CN=127.0.0.1 -keyout "$tmp/key.pem" -out "$tmp/cert.pem" >/dev/null 2>&1
@@ -80,25 +62,13 @@ for count in 1 32; do
   for _ in $(seq "$count"); do cat "$tmp/vfg0"; done >"$tmp/vfgs$count.board"
 done
 
-# start NAME SCHEME COMMAND... (@PORT@ replaced): a random free port, tried again when taken.
-start() {
-  local name=$1
-  scheme=$2
+# start_server NAME SCHEME COMMAND... (@PORT@ replaced): on a random free port.
+start_server() {
+  local name=$1 scheme=$2
   shift 2
-  for _ in $(seq 10); do
-    port=$((20000 + RANDOM % 30000))
-    "${@//@PORT@/$port}" >"$tmp/$name.log" 2>&1 &
-    server_pid=$!
-    local deadline=$((SECONDS + 20))
-    while alive "$server_pid" && [ "$SECONDS" -lt "$deadline" ]; do
-      curl -sfk -m 2 -o /dev/null "$scheme://127.0.0.1:$port/metrics" && return 0
-      sleep 0.2
-    done
-    stop_server
-  done
-  echo "$name did not start; its log:" >&2
-  cat "$tmp/$name.log" >&2
-  exit 1
+  curl_options=(-k)
+  start "$name" "$scheme://127.0.0.1:@PORT@/metrics" "$@"
+  server_pid=${pids[-1]}
 }
 
 # Processor time of every thread in nanoseconds, as the scheduler counts it: utime and stime are
@@ -157,7 +127,7 @@ for row in "1 http" "32 http" "32 https"; do
   echo "boardstat_exporter, $count VFG(s), $scheme ..." >&2
   web=()
   [ "$scheme" = https ] && web=(--web.config.file="$tmp/web.yml")
-  BOARDSIM_CONFIG=$tmp/vfgs$count.board start boardstat "$scheme" "$exporter" \
+  BOARDSIM_CONFIG=$tmp/vfgs$count.board start_server boardstat "$scheme" "$exporter" \
     --web.listen-address=127.0.0.1:@PORT@ --collect.probe=all "${web[@]}"
   measure boardstat_exporter "$count"
   stop_server
@@ -168,7 +138,7 @@ if command -v "$node_exporter" >/dev/null; then
     echo "$node_exporter, $scheme ..." >&2
     web=()
     [ "$scheme" = https ] && web=(--web.config.file="$tmp/web.yml")
-    start node_exporter "$scheme" "$node_exporter" --web.listen-address=127.0.0.1:@PORT@ "${web[@]}"
+    start_server node_exporter "$scheme" "$node_exporter" --web.listen-address=127.0.0.1:@PORT@ "${web[@]}"
     measure "$node_exporter $version" -
     stop_server
   done

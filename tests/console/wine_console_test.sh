@@ -75,18 +75,14 @@ if [[ -n $UNIT_TESTS ]]; then
     '^\[       OK \] Win32Terminal.ClearOnConsole' <<<"$(tmx capture-pane -p -S - -t console)"
 fi
 
-# The console on two VFGs whose firmware years differ. Every panel's lines under wine are the
-# case files' job (keys from a pipe); here the keys come from a console.
-printf 'vfg\nreg 2655 0x2016\nvfg\nreg 2655 0x2017\n' >"$WORK/two.board"
+# The console on two VFGs, over a screen full of leftovers. Every panel's lines and every key
+# under wine are the case files' job (keys from a pipe); here the keys come from a console: a
+# letter and the Down arrow (0xE0 then P) each expand a panel and collapse it again.
+printf 'vfg\nvfg\n' >"$WORK/two.board"
 run "seq -f 'LEFTOVER %g' 100; $(printf 'BOARDSIM_CONFIG=%q %q %q' "$WORK/two.board" "$WINE" "$EXE")"
 first=$(wait_for '^--------\^--$' '' 120)
 check "a start screen" [ -n "$first" ] || exit 1
-titles=$(grep -Ex '[A-Za-z]+' <<<"$first" | tr '\n' ' ')
-check "the start screen: $first" [ "$titles $(wc -l <<<"$first")" = \
-  "CameraLink PixelRouter AcquistionEngine BufferManager PacketEngine TimingSequencer IO SystemProbe  31" ]
-check "VFG 0 of 0-1, built 2016" grep -q '^| VFG (000) of (001) , Firmware Built on ../../2016 ' <<<"$first"
-
-# Each panel's key (Down: 0xE0 then P) expands a line of it and collapses it again.
+check "the start screen's 31 lines alone: $first" [ "$(wc -l <<<"$first")" = 31 ]
 while IFS='|' read -r expand collapse line; do
   tmx send-keys -t console "$expand"
   shot=$(wait_for "$line" '' 60)
@@ -95,14 +91,8 @@ while IFS='|' read -r expand collapse line; do
   check "$collapse gives back the start screen" [ "$(wait_for '^SystemProbe$' "$line")" = "$first" ]
 done <<'KEYS'
 L|l|^Use DVAL                  : No$
-R|r|^Output Pixel Depth        : 8-Bit$
 Down|Down|^Max PCIe payload \(System\)
 KEYS
-
-tmx send-keys -t console +
-next=$(wait_for '^\| VFG \(001\) of \(001\) ')
-check "+ shows VFG 1, built 2017" grep -q '^| VFG (001) of (001) , Firmware Built on ../../2017 ' <<<"$next"
-check "+ keeps the panels" [ "$(sed 2d <<<"$next")" = "$(sed 2d <<<"$first")" ]
 tmx send-keys -t console q
 check "q ends with status 0" grep -q '^EXIT=0$' <<<"$(wait_for '^EXIT=')"
 
