@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package of this build with cpack and checks what the install rules do not
-# decide: control fields, owners and modes, stripped programs, lintian without an error or a
-# warning. Usage: deb_test.sh BUILD_DIR CHANGELOG
+# decide: control fields, owners and modes, stripped programs, the alert rules and dashboard as
+# they are, lintian without an error or a warning. Usage: deb_test.sh BUILD_DIR CHANGELOG
 # shellcheck source=tests/packaging/package.sh
 source "$(dirname "$0")/package.sh"
 build=$(realpath "$1") changelog=$2
@@ -28,6 +28,7 @@ while read -r mode owner _ _ _ path; do
     fail "outside usr/: $path"
 done < <(dpkg-deb -c "$package")
 dpkg-deb -x "$package" "$w/root"
+shipped_as_is "$w/root/usr" "the .deb"
 dpkg-deb --ctrl-tarfile "$package" | tar -xO ./conffiles > "$w/conffiles" 2> /dev/null
 for file in "$w"/root/etc/default/*; do
   [ -e "$file" ] || continue

@@ -121,4 +121,5 @@ printf q | BOARDSTAT_BOARD_LIBRARY=sim timeout 10 "$w/opt/bin/boardstat" > /dev/
 [ -f "$w/opt/share/man/man1/boardstat.1.gz" ] || fail "--prefix: no man page under the prefix"
 grep -q "^ExecStart=$w/opt/bin/boardstat_exporter " "$w/opt/lib/systemd/system/boardstat_exporter.service" ||
   fail "--prefix: the unit does not name $w/opt/bin/boardstat_exporter"
+shipped_as_is "$w/opt" "the install under $w/opt"
 passed "installed programs: all checks passed, the unit's exposure ${exposure:-not rated}"

@@ -21,6 +21,16 @@ make_package() {
   [ "${#made[@]}" -eq 1 ] && [ -f "${made[0]}" ] || give_up "no single $2: ${made[*]}"
   package=${made[0]}
 }
+# shipped_as_is PREFIX WHAT: the alert rules, the example Alertmanager configuration and the
+# Grafana dashboard under PREFIX (of WHAT) as they are in packaging/.
+shipped_as_is() {
+  local file
+  for file in prometheus/boardstat.rules.yml prometheus/alertmanager.example.yml \
+    grafana/boardstat_dashboard.json; do
+    cmp -s "$(dirname "${BASH_SOURCE[0]}")/../../packaging/$file" "$1/share/boardstat/$file" ||
+      fail "not shipped as it is in $2: share/boardstat/$file"
+  done
+}
 # install_into ROOT [PREFIX]: as a packager installs (DESTDIR=ROOT, prefix /usr), or with PREFIX.
 install_into() {
   DESTDIR=$1 cmake --install "$build" --prefix "${2:-/usr}" > "$w/install.log" 2>&1 ||
