@@ -50,8 +50,11 @@ void WebState::refresh() {
   signature_ = signature;
   std::string error;
   auto config = read_web_config(path_, &error);
-  if (config && tls_ && !config->tls) {
-    error = "tls_server_config removed: plain HTTP needs a restart";
+  // Whether the port speaks TLS is settled when it starts listening. Going on in the other way
+  // would mislead: plain metrics and passwords where the file asks for TLS, or the other way.
+  if (config && tls_ != config->tls.has_value()) {
+    error = tls_ ? "tls_server_config removed: plain HTTP needs a restart"
+                 : "tls_server_config added: TLS needs a restart";
     config.reset();
   }
   if (!config) {
