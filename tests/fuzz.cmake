@@ -2,25 +2,17 @@
 # (tests/AREA/NAME_fuzzer.cc, its seeds in tests/AREA/corpus/NAME_fuzzer/). Everything else in
 # this build is instrumented with -fsanitize=fuzzer-no-link,address,undefined; the targets link
 # libFuzzer.
-set(fuzz ${CMAKE_CURRENT_LIST_DIR})
-add_executable(board_description_fuzzer ${fuzz}/sim/board_description_fuzzer.cc)
-target_link_libraries(board_description_fuzzer PRIVATE boardsim_model)
-
-add_executable(screen_fuzzer ${fuzz}/console/screen_fuzzer.cc)
-target_link_libraries(screen_fuzzer PRIVATE boardstat_screen)  # its own board: see the source
-
-foreach(target board_description_fuzzer screen_fuzzer)
-  target_link_options(${target} PRIVATE -fsanitize=fuzzer)
-endforeach()
-
+function(boardstat_fuzzer name source library)
+  add_executable(${name} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/${source})
+  target_link_libraries(${name} PRIVATE ${library})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+endfunction()
+boardstat_fuzzer(board_description_fuzzer sim/board_description_fuzzer.cc boardsim_model)
+boardstat_fuzzer(screen_fuzzer console/screen_fuzzer.cc boardstat_screen)  # its own board
 # The exporter's HTTP server and its web configuration file, where this build has them.
 if(TARGET boardstat_http)
-  add_executable(http_request_fuzzer ${fuzz}/exporter/http_request_fuzzer.cc)
-  target_link_libraries(http_request_fuzzer PRIVATE boardstat_http)
-  target_link_options(http_request_fuzzer PRIVATE -fsanitize=fuzzer)
+  boardstat_fuzzer(http_request_fuzzer exporter/http_request_fuzzer.cc boardstat_http)
   if(BOARDSTAT_EXPORTER_TLS_BUILT)
-    add_executable(web_config_fuzzer ${fuzz}/exporter/web_config_fuzzer.cc)
-    target_link_libraries(web_config_fuzzer PRIVATE boardstat_http)
-    target_link_options(web_config_fuzzer PRIVATE -fsanitize=fuzzer)
+    boardstat_fuzzer(web_config_fuzzer exporter/web_config_fuzzer.cc boardstat_http)
   endif()
 endif()

@@ -109,3 +109,19 @@ start_prometheus() {
   # shellcheck disable=SC2034  # read by the test that sources this
   api="http://127.0.0.1:$port/api/v1/query"
 }
+
+# good_exposition NAME FILE: FILE is a whole exposition with LF line ends, which promtool takes,
+# saying boardstat_up 1; otherwise fail, naming NAME.
+good_exposition() {
+  [ -s "$2" ] || fail "$1: no exposition"
+  ! grep -q $'\r' "$2" || fail "$1: carriage returns"
+  promtool check metrics < "$2" > "$tmp/promtool" 2>&1 || fail "$1: promtool: $(cat "$tmp/promtool")"
+  grep -qx "boardstat_up 1" "$2" || fail "$1: no line boardstat_up 1"
+}
+
+# wine_cmd DIR COMMAND: COMMAND run by wine's cmd.exe in DIR, from a batch file (CRLF), as a
+# user types it; wine is $wine.
+wine_cmd() {
+  printf '@echo off\r\n%s\r\n' "$2" > "$tmp/step.cmd"
+  (cd "$1" && timeout 120 "${wine:?}" cmd.exe /c "$("$wine" winepath.exe -w "$tmp/step.cmd" | tr -d '\r')")
+}

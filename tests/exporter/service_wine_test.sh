@@ -28,17 +28,12 @@ undo() {
   done
 }
 trap 'undo; cleanup' EXIT
-# Runs COMMAND through cmd.exe from a batch file (CRLF) in the folder.
-cmd() {
-  printf '@echo off\r\n%s\r\n' "$1" >"$tmp/step.cmd"
-  (cd "$dir" && timeout 120 "$wine" cmd.exe /c "$("$wine" winepath.exe -w "$tmp/step.cmd" | tr -d '\r')")
-}
 # net start, again while the manager still starts the prefix's own services ("database
 # locked"), for a minute at most.
 net_start() { # SERVICE
   local out
   for _ in $(seq 30); do
-    out=$(cmd "net start $1" 2>&1)
+    out=$(wine_cmd "$dir" "net start $1" 2>&1)
     grep -q "started successfully" <<<"$out" && return 0
     grep -q locked <<<"$out" || break
     sleep 2
@@ -59,13 +54,10 @@ while IFS= read -r line; do
       net_start "${command#net start }" || fail "$command did not start the service"
       [ "$(field "${command#net start }" STATE)" = 4 ] || fail "$command: the service is not RUNNING"
       within 30 metrics || fail "$command: no /metrics on 127.0.0.1:$port"
-      ! grep -q $'\r' "$tmp/http.prom" || fail "$command: carriage returns in /metrics"
-      promtool check metrics <"$tmp/http.prom" >"$tmp/promtool" 2>&1 ||
-        fail "$command: promtool: $(cat "$tmp/promtool")"
-      grep -qx "boardstat_up 1" "$tmp/http.prom" || fail "$command: no line boardstat_up 1" ;;
+      good_exposition "$command" "$tmp/http.prom" ;;
     "net stop "*)
       service=${command#net stop }
-      cmd "$command" | grep -q "stopped successfully" || fail "$command did not stop the service"
+      wine_cmd "$dir" "$command" | grep -q "stopped successfully" || fail "$command did not stop the service"
       stopped_service "$service" || fail "$command: the service is not STOPPED"
       [ "$(field "$service" WIN32_EXIT_CODE)" = 0 ] || fail "$command: an error: $(sc query "$service")"
       ! metrics || fail "$command: /metrics still answers"
@@ -74,12 +66,12 @@ while IFS= read -r line; do
       grep -q "stopped with status 0\$" "$tmp/service.log" ||
         fail "$command: no status 0 in boardstat_exporter.log" ;;
     "sc.exe create "*)
-      cmd "$command" || fail "$command: status $?"
+      wine_cmd "$dir" "$command" || fail "$command: status $?"
       stopped_service "$(awk '{print $3}' <<<"$command")" || fail "$command: no service" ;;
     "sc.exe delete "*)
-      cmd "$command" || fail "$command: status $?"
+      wine_cmd "$dir" "$command" || fail "$command: status $?"
       [ -z "$(field "${command#sc.exe delete }" STATE)" ] || fail "$command left it" ;;
-    *) cmd "$command" || fail "$command: status $?" ;;
+    *) wine_cmd "$dir" "$command" || fail "$command: status $?" ;;
   esac
 done < <(tr -d '\r' <"$readme" | grep -E '^    (sc\.exe|net) ' | sed 's/^    //')
 for kind in "sc.exe create" "net start" "net stop" "sc.exe delete"; do

@@ -52,17 +52,6 @@ cp "$build/tests/board/Lmd.dll" "$build/tests/board/KvD.dll" \
 
 port=$((20000 + RANDOM % 30000))
 metrics() { curl -sf -m 5 -o "$tmp/http.prom" "http://127.0.0.1:$port/metrics"; }
-exposition() { # NAME FILE
-  [ -s "$2" ] || fail "$1: no exposition"
-  ! grep -q $'\r' "$2" || fail "$1: carriage returns"
-  promtool check metrics <"$2" >"$tmp/promtool" 2>&1 || fail "$1: promtool: $(cat "$tmp/promtool")"
-  grep -qx "boardstat_up 1" "$2" || fail "$1: no line boardstat_up 1"
-}
-# Runs COMMAND through cmd.exe from a batch file (CRLF) in the unpacked folder.
-cmd() {
-  printf '@echo off\r\n%s\r\n' "$1" >"$tmp/step.cmd"
-  (cd "$dir" && timeout 120 "$wine" cmd.exe /c "$("$wine" winepath.exe -w "$tmp/step.cmd" | tr -d '\r')")
-}
 # Runs COMMAND in the background as the shell reads it (no cmd.exe syntax in these) and stops it
 # with Ctrl-C once CHECK passes: status 0.
 serve() { # COMMAND CHECK...
@@ -86,20 +75,20 @@ while IFS= read -r line; do
     "set "*=*)
       export "${command#set }" ;;
     boardstat.exe*)
-      out=$(cmd "$command" <<<q 2>&1) || fail "$command: status $?"
+      out=$(wine_cmd "$dir" "$command" <<<q 2>&1) || fail "$command: status $?"
       grep -q "VFG" <<<"$out" || fail "$command: no VFG on the screen: $out" ;;
     *--textfile.directory*)
       mkdir -p "$inputs" && made_inputs=1
       serve "$command" test -s "$inputs/boardstat.prom"
-      exposition "$command" "$inputs/boardstat.prom" ;;
+      good_exposition "$command" "$inputs/boardstat.prom" ;;
     boardstat_exporter.exe*--web.listen-address*)
       serve "$command" metrics
-      exposition "$command" "$tmp/http.prom" ;;
+      good_exposition "$command" "$tmp/http.prom" ;;
     *)
-      cmd "$command" || fail "$command: status $?" ;;
+      wine_cmd "$dir" "$command" || fail "$command: status $?" ;;
   esac
   case $command in
-    *" > "*) exposition "$command" "$dir/${command##*> }" ;;
+    *" > "*) good_exposition "$command" "$dir/${command##*> }" ;;
     *" -o "*) [ -s "$dir/${command##* -o }" ] || fail "$command: no ${command##* -o }" ;;
   esac
 done < <(tr -d '\r' <"$dir/README.txt" |
