@@ -30,18 +30,7 @@ sed -e 's/\[3m\]/[20s]/g' -e 's/\[10m\]/[30s]/g' -e 's/ > 90\b/ > 6/g' "$2" > "$
 received=$tmp/received
 touch "$received"
 start receiver / python3 "$here/webhook_receiver.py" @PORT@ "$received"
-receiver_port=$port
-cat > "$tmp/alertmanager.yml" <<YML
-route:
-  receiver: test
-  group_by: ['...']
-  group_wait: 1s
-  group_interval: 1s
-  repeat_interval: 1h
-receivers:
-  - name: test
-    webhook_configs: [{url: 'http://127.0.0.1:$receiver_port/', send_resolved: true}]
-YML
+sed "s/@PORT@/$port/" "$here/alertmanager.test.yml" > "$tmp/alertmanager.yml"
 start alertmanager /-/ready prometheus-alertmanager --config.file="$tmp/alertmanager.yml" \
   --storage.path="$tmp/alertmanager-data" --web.listen-address=127.0.0.1:@PORT@ \
   --cluster.listen-address= --log.level=warn
@@ -49,12 +38,7 @@ alertmanager_port=$port
 
 # The textfile exporter: one healthy running VFG, no probe.
 mkdir "$tmp/textfile"
-cat > "$tmp/healthy.board" <<'BOARD'
-vfg
-reg 2756 1
-counter 1420 30
-BOARD
-BOARDSIM_CONFIG=$tmp/healthy.board "$exporter" --textfile.directory="$tmp/textfile" \
+BOARDSIM_CONFIG=$here/healthy.board "$exporter" --textfile.directory="$tmp/textfile" \
   --collect.probe=none > "$tmp/textfile.log" 2>&1 &
 textfile_exporter=$!
 pids+=("$textfile_exporter")

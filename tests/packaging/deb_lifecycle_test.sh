@@ -79,13 +79,9 @@ echo "$tool \$*" >> "$w/calls"
 EOF
   chmod +x "$w/bin/$tool"
 done
-# Each row: script and arguments | systemd running | was-enabled status | the calls, in order.
-helper="deb-systemd-helper"
-invoke="deb-systemd-invoke"
-reload="systemctl --system daemon-reload"
-enable_calls="$helper unmask $unit;$helper --quiet was-enabled $unit;$helper enable $unit"
-while IFS='|' read -r script running was_enabled calls; do
+while IFS=$'\x1f' read -r script running was_enabled calls; do
   rm -f "$w/calls"
+  [ "$calls" = - ] && calls=
   # shellcheck disable=SC2086  # the arguments are words
   timeout 20 unshare --mount sh -c '
     mount -t tmpfs tmpfs /run && { [ "$1" = no ] || mkdir -p /run/systemd/system; } &&
@@ -98,21 +94,6 @@ while IFS='|' read -r script running was_enabled calls; do
     fail "$script (systemd running: $running, was-enabled $was_enabled):
   calls: $got
   want:  $calls"
-done << EOF
-postinst configure|yes|0|$enable_calls;$reload;$invoke start $unit
-postinst configure 0.1|yes|0|$enable_calls;$reload;$invoke restart $unit
-postinst configure 0.1|yes|1|$helper unmask $unit;$helper --quiet was-enabled $unit;$helper update-state $unit;$reload;$invoke restart $unit
-postinst abort-upgrade 0.1|yes|0|$enable_calls;$reload;$invoke restart $unit
-postinst configure|no|0|$enable_calls
-postinst configure 0.1|no|0|$enable_calls
-postinst triggered /usr/lib|yes|0|
-prerm remove|yes|0|$invoke stop $unit
-prerm remove|no|0|
-prerm upgrade 0.1|yes|0|
-postrm remove|yes|0|$reload;$helper mask $unit
-postrm remove|no|0|$helper mask $unit
-postrm purge|yes|0|$helper purge $unit;$helper unmask $unit
-postrm upgrade 0.1|yes|0|
-EOF
+done < <(read_table "$(dirname "$0")/maintainer_calls.txt")
 
 passed "$(basename "$deb"): install, upgrade, remove and purge as expected"
