@@ -26,10 +26,7 @@ struct BoardCount {
 
 // Polls every `every` seconds from `from` up to `to`, each late by a varying part of `jitter`.
 struct Polls {
-  double from;
-  double to;
-  double every;
-  double jitter = 0;
+  double from, to, every, jitter = 0;
 };
 
 // One sequence of readings of a group of counts and what it must give.

@@ -3,7 +3,6 @@
 #ifndef BOARDSTAT_TESTS_EXPORTER_TABLE_H_
 #define BOARDSTAT_TESTS_EXPORTER_TABLE_H_
 
-#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -24,7 +23,7 @@ inline std::vector<std::vector<std::string>> read_table(const std::string& path,
       field.erase(0, field.find_first_not_of(' '));
       row.push_back(field.erase(field.find_last_not_of(' ') + 1));
     }
-    row.resize(std::max(row.size(), fields));
+    if (row.size() < fields) row.resize(fields);
     rows.push_back(row);
   }
   return rows;

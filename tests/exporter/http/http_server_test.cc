@@ -1,6 +1,6 @@
 // The exporter's HTTP server on 127.0.0.1, driven by plain sockets with bounded waits. What
-// clients send and what they must get is in requests.http; a flood of clients at once, the
-// password memory and the listen address forms are here.
+// clients send and what they must get is in requests.http; the password memory and the listen
+// address forms are here.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -33,10 +32,6 @@
 #include "exporter/http/http_server.h"
 #include "exporter/http/listen_address.h"
 #ifdef BOARDSTAT_EXPORTER_TLS
-#include <future>
-
-#include <boost/beast/core/detail/base64.hpp>
-
 #include "exporter/http/password_check.h"
 #endif
 
@@ -83,7 +78,10 @@ class Client {
       took = Clock::now() - sent_at_;
       if (parser.is_done()) return parser.release();
       if (ec && ec != boost::beast::http::error::need_more) return {};
-      if (!receive(deadline)) return {};
+      char chunk[65536];
+      const ssize_t n = wait_readable(deadline) ? recv(fd_, chunk, sizeof chunk, 0) : 0;
+      if (n <= 0) return {};
+      pending_.append(chunk, static_cast<size_t>(n));
     }
   }
   // True when the server closes (or resets) the connection within the limit.
@@ -103,14 +101,6 @@ class Client {
     pollfd p{fd_, POLLIN, 0};
     return poll(&p, 1, static_cast<int>(std::max<int64_t>(0, left.count()))) == 1;
   }
-  bool receive(Clock::time_point deadline) {
-    if (!wait_readable(deadline)) return false;
-    char chunk[65536];
-    const ssize_t n = recv(fd_, chunk, sizeof chunk, 0);
-    if (n <= 0) return false;
-    pending_.append(chunk, static_cast<size_t>(n));
-    return true;
-  }
 
   int fd_;
   bool head_ = false;
@@ -126,15 +116,6 @@ std::string split(const std::string& line, std::string* name) {
 }
 
 #ifdef BOARDSTAT_EXPORTER_TLS
-// Basic credentials, "Authorization: Basic BASE64(user:password)" and CR LF.
-std::string authorization(const std::string& user, const std::string& password) {
-  namespace base64 = boost::beast::detail::base64;
-  const std::string plain = user + ":" + password;
-  std::string coded(base64::encoded_size(plain.size()), '\0');
-  coded.resize(base64::encode(coded.data(), plain.data(), plain.size()));
-  return "Authorization: Basic " + coded + "\r\n";
-}
-
 // The answer to a GET of PATH over TLS by curl (the certificate not checked), its status 0
 // when there was none; curl gives up after 5 s.
 Response curl_tls(unsigned short port, const std::string& path, const std::string& options) {
@@ -153,19 +134,13 @@ Response curl_tls(unsigned short port, const std::string& path, const std::strin
 }
 #endif
 
-// A server on a port of its own; web_yml, a web configuration file in a folder of its own.
+// The file's servers, each on a port of its own; web_yml, a web configuration file in a folder
+// of its own.
 class HttpServerTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/boardstat_web_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    web_yml_ = dir_ + "/web.yml";
-    set_metrics(1);
-  }
   void TearDown() override {
     stop();
-    std::system(("rm -rf '" + dir_ + "'").c_str());
+    if (!dir_.empty()) std::system(("rm -rf '" + dir_ + "'").c_str());
   }
   // A server with the exporter's FLAGS (blank-separated) and requests of at most 1024 bytes,
   // in place of the one before, whose connections are closed.
@@ -272,8 +247,6 @@ void HttpServerTest::run_file(std::istream& in) {
     const std::string check = line.substr(std::min<size_t>(line.size(), 2));
     if (line[0] == '<' && check.rfind("closed", 0) == 0) {
       EXPECT_TRUE(client(on).closed_within(check.size() > 14 ? duration(check.substr(14)) : 5s));
-    } else if (line == "< open") {
-      EXPECT_FALSE(client(on).closed_within(0ms));
     } else if (line[0] == '<') {
       if (!r) {  // the answer to the request sent last on this connection
         r = client(on).answer();
@@ -285,7 +258,9 @@ void HttpServerTest::run_file(std::istream& in) {
       }
       const std::string want = split(check, &name);
       if (std::isdigit(static_cast<unsigned char>(check[0]))) {
-        EXPECT_EQ(r->result_int(), std::stoul(name));
+        char status[8];
+        std::snprintf(status, sizeof status, " %03u ", r->result_int());
+        EXPECT_NE((" " + check + " ").find(status), std::string::npos) << r->result_int();
       } else if (check.rfind("within ", 0) == 0) {
         EXPECT_LT(client(on).took, duration(check.substr(7))) << "the answer was late";
       } else if (name != "body") {
@@ -318,15 +293,12 @@ void HttpServerTest::run_file(std::istream& in) {
       }
       EXPECT_EQ(counts + "in-flight=" + std::to_string(stats_->in_flight.load()), value);
     } else if (name == "listen") {
-      listen_ = value;
+      listen_ = options_.listen_address = value;
     } else if (name.rfind("refused ", 0) == 0) {
       said();
-      const auto why = name.substr(8);
-      ASSERT_TRUE(why == "address" || why == "web.config.file") << line;
-      HttpOptions options = options_;
-      options.listen_address = listen_;
-      EXPECT_EQ(listen_http(options, [] { return RenderedPtr(); }).failure,
-                why == "address" ? ListenFailure::kCannotListen : ListenFailure::kBadWebConfig);
+      EXPECT_EQ(
+          listen_http(options_, [] { return RenderedPtr(); }).failure,
+          name == "refused address" ? ListenFailure::kCannotListen : ListenFailure::kBadWebConfig);
       const std::string message = said();
       EXPECT_TRUE(std::regex_match(message, std::regex("boardstat_exporter: " + value + "\n")))
           << message;
@@ -350,6 +322,11 @@ void HttpServerTest::run_file(std::istream& in) {
 }
 
 TEST_F(HttpServerTest, RequestsOfTheFile) {
+  char pattern[] = "/tmp/boardstat_web_XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  dir_ = pattern;
+  web_yml_ = dir_ + "/web.yml";
+  set_metrics(1);
   if (web_config_supported()) {
     const std::string command =
         "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
@@ -369,60 +346,9 @@ TEST_F(HttpServerTest, RequestsOfTheFile) {
 
 #ifdef BOARDSTAT_EXPORTER_TLS
 
-// 30 clients sending wrong passwords, known users and unknown ones, each needing bcrypt: the
-// checks wait in a line of their own, those past it are refused at once, and a scraper whose
-// password was accepted before is answered at once throughout. alice:s3cret at bcrypt cost 8:
-// some 25 ms of processor time a check, enough for 30 clients to stall a server that checks on
-// its own thread, few enough that those waiting in line are answered within the client's 5 s
-// on a loaded machine.
-TEST_F(HttpServerTest, AFloodOfWrongPasswordsDoesNotStallAnAcceptedScraper) {
-  write_config(
-      "basic_auth_users: {alice: '$2b$08$PvDjl1FgAgIwR4P9wkVU6e9dQ/6yi4jcdlC/uStZ80FSWstA.F4kO'}");
-  start("");
-  const auto status = [](Client& c, const std::string& user, const std::string& password) {
-    c.send("GET /metrics HTTP/1.1\r\nHost: a\r\n" + authorization(user, password) + "\r\n");
-    const auto r = c.answer();
-    return r ? r->result_int() : 0;
-  };
-  Client scraper(server_->port());
-  ASSERT_EQ(status(scraper, "alice", "s3cret"), 200u);
-  std::atomic<bool> done{false};
-  std::atomic<int> refused{0}, busy{0};
-  std::vector<std::thread> flood;
-  for (int t = 0; t < 30; ++t) {
-    flood.emplace_back([&, t] {
-      Client c(server_->port());  // kept alive: each answer is followed at once by the next request
-      for (int i = 0; !done; ++i) {
-        const unsigned s = status(c, t % 2 ? "alice" : "mallory", std::to_string(t * 100000 + i));
-        if (s == 401 || s == 503) (s == 401 ? refused : busy)++;
-      }
-    });
-  }
-  Clock::duration slowest{};
-  for (int i = 0; i < 30; ++i) {
-    std::this_thread::sleep_for(100ms);
-    ASSERT_EQ(status(scraper, "alice", "s3cret"), 200u) << "scrape " << i;
-    slowest = std::max(slowest, scraper.took);
-  }
-  done = true;
-  for (auto& t : flood) t.join();
-  EXPECT_LT(slowest, 500ms) << "a scrape waited behind the password checks";
-  EXPECT_GT(refused.load(), 0);
-  EXPECT_GT(busy.load(), 0) << "the line of checks never filled";
-}
-
-// An unknown user is checked too, against a hash of the cost asked for, and refused; outcomes
-// are remembered in memories of bounded size, refusals for a bounded time.
-TEST(PasswordCheck, UnknownUsersAreCheckedAndMemoriesAreBounded) {
-  PasswordCheck check;
-  std::promise<bool> outcome;
-  const PasswordCheck::Attempt carol{"carol", "s3cret", unknown_user_hash(4), false};
-  ASSERT_EQ(check.check(
-                carol, [&](bool ok) { outcome.set_value(ok); }, [] { return true; }),
-            PasswordCheck::Verdict::kQueued);
-  auto future = outcome.get_future();
-  ASSERT_EQ(future.wait_for(5s), std::future_status::ready);
-  EXPECT_FALSE(future.get());
+// Outcomes are remembered in memories of bounded size, refusals for a bounded time; an unknown
+// user's password is checked against a hash of the cost asked for.
+TEST(PasswordCheck, MemoriesAreBounded) {
   EXPECT_EQ(bcrypt_cost(unknown_user_hash(12)), 12);
   const auto t0 = OutcomeMemory::Clock::now();
   OutcomeMemory memory(2, 60s);
