@@ -4,11 +4,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "table.h"
 
 namespace boardstat {
 namespace {
@@ -25,10 +26,7 @@ struct BoardCount {
 
 // Polls every `every` seconds from `from` up to `to`, each late by a varying part of `jitter`.
 struct Polls {
-  double from;
-  double to;
-  double every;
-  double jitter = 0;
+  double from, to, every, jitter = 0;
 };
 
 // One sequence of readings of a group of counts and what it must give.
@@ -121,12 +119,8 @@ std::vector<Polls> stops_and_runs(double seconds, unsigned seed) {
   return polls;
 }
 
-// A line of count_sequences.txt: NAME | COUNTS | POLLS | MORE, as its head tells.
-Row parse(const std::string& line) {
-  std::vector<std::string> fields;
-  std::istringstream in(line);
-  for (std::string field; std::getline(in, field, '|');) fields.push_back(field);
-  fields.resize(4);
+// A row of count_sequences.txt: NAME | COUNTS | POLLS | MORE, as its head tells.
+Row parse(std::vector<std::string> fields) {
   Row row;
   row.name = fields[0];
   std::istringstream counts(fields[1]), more(fields[3]);
@@ -137,7 +131,7 @@ Row parse(const std::string& line) {
   std::string word;
   double seconds;
   unsigned seed;
-  if (fields[2].find("stops") != std::string::npos && polls >> word >> seconds >> seed) {
+  if (fields[2].rfind("stops", 0) == 0 && polls >> word >> seconds >> seed) {
     row.polls = stops_and_runs(seconds, seed);
   }
   for (Polls p; polls >> p.from >> p.to >> p.every >> p.jitter;) row.polls.push_back(p);
@@ -151,15 +145,9 @@ Row parse(const std::string& line) {
 }
 
 TEST(CountGroup, TotalsAndClearsFollowTheBoard) {
-  std::ifstream file(BOARDSTAT_EXPORTER_TESTS "/count_sequences.txt");
-  ASSERT_TRUE(file);
-  int rows = 0;
-  for (std::string line; std::getline(file, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    check(parse(line));
-    ++rows;
-  }
-  EXPECT_GT(rows, 0);
+  const auto rows = read_table(BOARDSTAT_EXPORTER_TESTS "/count_sequences.txt", 4);
+  ASSERT_FALSE(rows.empty());
+  for (const auto& row : rows) check(parse(row));
 }
 
 }  // namespace

@@ -2,73 +2,55 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <algorithm>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "table.h"
+
 namespace boardstat {
 namespace {
-
-const ExporterFlag* flag_named(std::string_view name) {
-  for (const ExporterFlag& flag : exporter_flags()) {
-    if (flag.name == name) return &flag;
-  }
-  return nullptr;
-}
 
 // Each command line of command_lines.txt sets its first flag, as the flag's own default
 // shows it, or gives the complaint that names what is wrong.
 TEST(Flags, CommandLines) {
-  std::ifstream file(BOARDSTAT_EXPORTER_TESTS "/command_lines.txt");
-  ASSERT_TRUE(file);
-  int cases = 0;
-  for (std::string line; std::getline(file, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    const size_t bar = line.find(" | ");
-    ASSERT_NE(bar, std::string::npos) << line;
-    std::istringstream words(line.substr(0, bar));
-    std::vector<std::string> args;
-    for (std::string word; words >> word;) args.push_back(word);
+  const auto rows = read_table(BOARDSTAT_EXPORTER_TESTS "/command_lines.txt", 2);
+  ASSERT_FALSE(rows.empty());
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row[0]);
+    std::istringstream words(row[0]);
+    const std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
     const ParsedFlags parsed = parse_flags(std::vector<std::string_view>(args.begin(), args.end()));
-    const std::string want = line.substr(bar + 3);
-    if (want.rfind("= ", 0) == 0) {
-      ASSERT_EQ(parsed.error, "") << line;
-      const ExporterFlag* flag = flag_named(args[0].substr(0, args[0].find('=')));
-      ASSERT_TRUE(flag && flag->shown_default) << line;
-      EXPECT_EQ(flag->shown_default(parsed.flags), want.substr(2)) << line;
-    } else {
-      EXPECT_EQ(parsed.error.substr(0, want.size()), want) << line;
+    if (row[1].rfind("= ", 0) != 0) {
+      EXPECT_EQ(parsed.error.substr(0, row[1].size()), row[1]);
+      continue;
     }
-    ++cases;
+    ASSERT_EQ(parsed.error, "");
+    const std::string name = args[0].substr(0, args[0].find('='));
+    const auto& flags = exporter_flags();
+    const auto flag = std::find_if(flags.begin(), flags.end(),
+                                   [&](const ExporterFlag& f) { return f.name == name; });
+    ASSERT_TRUE(flag != flags.end() && flag->shown_default);
+    EXPECT_EQ(flag->shown_default(parsed.flags), row[1].substr(2));
   }
-  EXPECT_GT(cases, 0);
 }
 
-// Switches take no value; -h is --help.
-TEST(Flags, Switches) {
-  const ParsedFlags parsed = parse_flags({"--once", "-h", "--web.disable-exporter-metrics"});
-  ASSERT_EQ(parsed.error, "");
-  EXPECT_TRUE(parsed.flags.once && parsed.flags.help && !parsed.flags.exporter_metrics);
-  EXPECT_FALSE(parsed.flags.probe_given);
-  EXPECT_TRUE(parse_flags({"--collect.probe=none"}).flags.probe_given);
-}
-
-// Names as they are given, and names with bytes that a text file does not show.
+// Names as they are given, counted in characters; names with bytes that a text file does not
+// show are refused.
 TEST(Flags, VfgNames) {
   std::string umlauts;  // the longest name: 64 characters, 128 bytes
   for (int i = 0; i < 64; ++i) umlauts += "\xc3\xb6";
-  const std::string longest = "--collect.vfg-name=3=" + umlauts;
-  const ParsedFlags parsed = parse_flags(
-      {"--collect.vfg-name=2=line 3 top", "--collect.vfg-name", "0=Band \"A\"", longest});
-  ASSERT_EQ(parsed.error, "");
-  const std::vector<std::string> names = {"Band \"A\"", "", "line 3 top", umlauts};
-  EXPECT_EQ(parsed.flags.collector.vfg_names, names);
-  for (const char* name : {"1=top\tcamera", "1=\xff", "1=ab\xc3"}) {
-    const std::string arg = std::string("--collect.vfg-name=") + name;
-    EXPECT_EQ(parse_flags({arg}).error.substr(0, 53),
+  const std::string longest = "0=" + umlauts;
+  const ParsedFlags parsed =
+      parse_flags({"--collect.vfg-name=2=line 3 \"top\"", "--collect.vfg-name", longest});
+  EXPECT_EQ(parsed.flags.collector.vfg_names,
+            (std::vector<std::string>{umlauts, "", "line 3 \"top\""}));
+  for (const std::string name : {"1=top\tcamera", "1=\xff", "1=ab\xc3"}) {
+    EXPECT_EQ(parse_flags({"--collect.vfg-name=" + name}).error.substr(0, 53),
               "--collect.vfg-name: the name of VFG 1 holds a control")
-        << arg;
+        << name;
   }
 }
 

@@ -1,11 +1,11 @@
 #!/bin/bash
 # The built exporter from start to stop: its one start-up line, VFGs that appear after the start,
-# a textfile that can no longer be written, a board call that hangs, and SIGTERM or SIGINT in
-# its first milliseconds.
+# a textfile that can no longer be written, a board call that hangs (and the counts that passed
+# their tops meanwhile), and SIGTERM or SIGINT in its first milliseconds.
 set -u
 exporter=$1
-# shellcheck source=tests/servers.sh
-source "$(dirname "$0")/../servers.sh"
+# shellcheck source=tests/lib.sh
+source "$(dirname "$0")/../lib.sh" && servers_set_up
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 run() { "$@" & pid=$! && pids+=("$pid"); }  # COMMAND...: in the background, as $pid
 # ends PID SIGNAL: the signal, then the process's status, which must come within a second.
@@ -80,30 +80,43 @@ echo "rediscovery: up $took ms after the VFGs appeared"
 # A board call that hangs: the board's access trace goes into a pipe whose reader is stopped,
 # so that the collector's next call blocks in its write once the pipe is full. Scrapes still
 # answer at once, with the data's age growing and their refresh time standing still, and both
-# move on again once the call returns.
+# move on again once the call returns; VFG 0's acquired lines and bytes, which passed their
+# 16-bit tops many times meanwhile, then grew at the built-in board's rates (within 1%).
 mkfifo "$tmp/trace"
 run cat "$tmp/trace" > /dev/null
 reader=$pid
 BOARDSIM_TRACE="$tmp/trace" run "$exporter" --web.listen-address 127.0.0.1:0 2> "$tmp/err"
 within 10 grep -q '(port [0-9]*)' "$tmp/err" || fail "hang: no start-up line"
 url=http://127.0.0.1:$(sed -n 's/.*(port \([0-9]*\)).*/\1/p' "$tmp/err")/metrics
-collector() {  # NAME: the collector's data age and refresh time in a scrape of at most 2 s
+collector() {  # NAME: the collector's data age and refresh time, VFG 0's acquired lines and
+  # bytes, in a scrape of at most 2 s
   curl -sf -m 2 "$url" | awk -v name="$1" '$1 == "boardstat_collector_data_age_seconds" { a = $2 }
     $1 == "boardstat_collector_last_refresh_timestamp_seconds" { t = $2 }
-    END { if (a == "" || t == "") exit 1; print name, a, t }'
+    $1 == "boardstat_acquired_lines_total{vfg=\"0\"}" { y = $2 }
+    $1 == "boardstat_acquired_bytes_total{vfg=\"0\"}" { x = $2 }
+    END { if (a == "" || t == "") exit 1; print name, a, t, y, x }'
 }
 fresh() { collector "$1" | awk '$2 < 1.5' | grep -q .; }
 within 5 fresh before || fail "hang: data not fresh before: $(collector before)"
+before=$(collector before)
 kill -STOP "$reader"
 sleep 4.5
-read -r _ age time <<< "$(collector hung)" || fail "hang: no answer to a scrape"
+read -r _ age time _ <<< "$(collector hung)" || fail "hang: no answer to a scrape"
 sleep 1
-read -r _ later_age later_time <<< "$(collector later)" || fail "hang: no later answer"
+read -r _ later_age later_time _ <<< "$(collector later)" || fail "hang: no later answer"
 awk -v a="$age" -v b="$later_age" -v t="$time" -v u="$later_time" \
   'BEGIN { exit !(a >= 2.5 && b >= a + 0.5 && t == u) }' ||
   fail "hang: data age $age then $later_age, refresh time $time then $later_time"
 kill -CONT "$reader"
 within 5 fresh after || fail "hang: data not fresh again: $(collector after)"
+after=$(collector after)
+rates=$(awk '$1 == "vfg" { v++ } v == 1 && $1 == "counter" && ($2 == 1421 || $2 == 1422) { print $3 }' \
+  "$(dirname "$0")/../../sim/default.board")
+awk -v before="$before" -v after="$after" -v rates="$rates" 'BEGIN {
+  split(before, a); split(after, b); split(rates, r); s = b[3] - a[3]
+  y = (b[4] - a[4]) / (r[1] * s) - 1; x = (b[5] - a[5]) / (16 * r[2] * s) - 1
+  exit !(y * y < 1e-4 && x * x < 1e-4) }' ||
+  fail "hang: VFG 0's lines and bytes grew from ($before) to ($after), not at the board's rates"
 ends "$pid" TERM || fail "hang: status $?"
 echo "hang: data age $age s, then $later_age s, while a board call hung"
 
