@@ -21,11 +21,8 @@ shows() { tmx capture-pane -p -t t | grep -qF -- "$1"; }
 raw() { [ "$(stty -g -F "$(tmx display-message -p -t t '#{pane_tty}')")" != "$(cat "$w/before")" ]; }
 cooked() { ! raw; }
 
-# NAME|STATUS|END|BOARD|ARGS|SHELL: the pane runs SHELL, with %s the console on $w/BOARD with
-# ARGS. END, once the console is raw: a key (sent until it ends), C-c, a signal, C-z (suspend,
-# then resume as fg does: SIGCONT to the pane's process group, then q), or - (it ends by
-# itself). With -d the console is mostly waiting for its next timed redraw when the END comes.
-while IFS='|' read -r name expected end board args shell; do
+# The ways out: terminal_cases.txt (its header says what the columns mean).
+while IFS=$'\x1f' read -r name expected end board args shell; do
   rm -f "$w/before" "$w/after" "$w/status" "$w/pid"
   # shellcheck disable=SC2059
   printf -v command "$shell" "{ BOARDSIM_CONFIG='$w/$board' sh -c 'echo \$\$ > $w/pid; exec \
@@ -53,23 +50,6 @@ $console $args'; echo \$? > $w/status; }"
   poll test -s "$w/after" || { fail "the console did not end"; continue; }
   [ "$(cat "$w/status")" = "$expected" ] || fail "exit status $(cat "$w/status"), not $expected"
   cmp -s "$w/before" "$w/after" || fail "terminal settings not restored"
-done <<'TABLE'
-q|0|q|board||%s
-ctrl-c|130|C-c|board||%s
-suspend-resume|0|C-z|board||%s
-sigterm|143|TERM|board||%s
-sighup|129|HUP|board||%s
-end-of-input|0|-|board||printf 'l+' | %s
-no-input|0|-|board||%s < /dev/null
-start-up-failure|255|-|empty||%s
-unreadable-description|255|-|missing||%s 2>/dev/null
-closed-output|141|l|board||%s | head -c 1000 > /dev/null
-full-output|1|-|board||%s > /dev/full 2>/dev/null
-delay-q|0|q|board|-d 0.2|%s
-delay-ctrl-c|130|C-c|board|-d 0.2|%s
-delay-suspend-resume|0|C-z|board|-d 0.2|%s
-bad-delay|2|-|board|-d 0|%s 2>/dev/null
-TABLE
-# closed-output: the reader stops within the second screen (the first is 723 bytes).
-[ "$failures" -eq 0 ] && echo "terminal test: 15 ways out, settings restored on each"
+done < <(read_table "$(dirname "$0")/terminal_cases.txt")
+[ "$failures" -eq 0 ] && echo "terminal test: settings restored on every way out"
 exit $((failures > 0))
