@@ -16,7 +16,6 @@ printf 'vfg\nreg 2655 0x2016\nreg 2854 7\nvfg\nreg 2655 0x2017\n' > "$w/board"
 printf '# no VFG\n' > "$w/empty"
 failures=0
 fail() { echo "FAIL: $name: $*"; failures=$((failures + 1)); }
-poll() { for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done; return 1; }  # 10 s at most
 shows() { tmx capture-pane -p -t t | grep -qF -- "$1"; }
 raw() { [ "$(stty -g -F "$(tmx display-message -p -t t '#{pane_tty}')")" != "$(cat "$w/before")" ]; }
 cooked() { ! raw; }
@@ -31,23 +30,23 @@ $console $args'; echo \$? > $w/status; }"
   tmx kill-session -t t 2>/dev/null
   tmx new-session -d -s t -x 100 -y 80 "bash $w/pane"
   if [ "$end" != - ]; then
-    poll raw || fail "no raw mode while running"
+    within 10 raw || fail "no raw mode while running"
     if [ "$name" != closed-output ]; then
-      tmx send-keys -t t l && poll shows "Channel X                 : Enabled" || fail "l: no CameraLink"
-      tmx send-keys -t t + && poll shows "VFG (001) of (001)" || fail "+: no next VFG"
+      tmx send-keys -t t l && within 10 shows "Channel X                 : Enabled" || fail "l: no CameraLink"
+      tmx send-keys -t t + && within 10 shows "VFG (001) of (001)" || fail "+: no next VFG"
     fi
     case $end in
       C-c) tmx send-keys -t t C-c ;;
       C-z)
-        tmx send-keys -t t C-z && poll cooked || fail "settings not given back while stopped"
+        tmx send-keys -t t C-z && within 10 cooked || fail "settings not given back while stopped"
         kill -CONT -- "-$(ps -o pgid= "$(cat "$w/pid")" | tr -d ' ')"
-        poll raw || fail "not raw again after it was resumed"
+        within 10 raw || fail "not raw again after it was resumed"
         tmx send-keys -t t q ;;
       [A-Z]*) kill -s "$end" "$(cat "$w/pid")" ;;
       *) for _ in $(seq 20); do [ -s "$w/status" ] || { tmx send-keys -t t "$end"; sleep 0.5; }; done ;;
     esac
   fi
-  poll test -s "$w/after" || { fail "the console did not end"; continue; }
+  within 10 test -s "$w/after" || { fail "the console did not end"; continue; }
   [ "$(cat "$w/status")" = "$expected" ] || fail "exit status $(cat "$w/status"), not $expected"
   cmp -s "$w/before" "$w/after" || fail "terminal settings not restored"
 done < <(read_table "$(dirname "$0")/terminal_cases.txt")
