@@ -22,17 +22,13 @@ elsewhere = re.compile(r'^(/|~|\$|:|build[^/]*/|bin/|lib/|share/|usr/|etc/|DIR/)
 
 
 def path_exists(token):
-    if os.path.exists(token) or glob.glob(token) or token in folders:
-        return True
     # "<target>" stands for any folder of the one above it.
-    return bool(glob.glob(re.sub(r'<[^>]+>', '*', token)))
+    return token in folders or bool(glob.glob(re.sub(r'<[^>]+>', '*', token)))
 
 
 def help_flags():
-    text = ''
-    for program in programs:
-        text += subprocess.run([program, '--help'], capture_output=True, text=True).stdout
-        text += subprocess.run([program, '--help'], capture_output=True, text=True).stderr
+    text = ''.join(subprocess.run([program, '--help'], stdout=subprocess.PIPE, text=True,
+                                  stderr=subprocess.STDOUT).stdout for program in programs)
     return set(re.findall(r'--[a-z][a-z0-9.-]*', text))
 
 

@@ -100,6 +100,16 @@ def parse(path):
     return cases
 
 
+def write_board(case, path):
+    with open(path, "w", encoding="latin-1", newline="") as out:
+        out.write("".join(line + "\n" for line in case["board"]))
+
+
+def counted(found, wanted):
+    """FOUND against WANTED: "N" exactly N, "N+" N or more."""
+    return found >= int(wanted[:-1]) if wanted.endswith("+") else found == int(wanted)
+
+
 def wait_for_trace(path, text):
     for _ in range(1200):
         if os.path.exists(path) and any(line.startswith(text) for line in open(path)):
@@ -112,8 +122,7 @@ def run(console, case, folder):
     board = os.path.join(folder, "board")  # BOARD in the expected messages
     env.pop("BOARDSIM_CONFIG", None)
     if case["config"] is None:
-        with open(board, "w", encoding="latin-1", newline="") as out:
-            out.write("".join(line + "\n" for line in case["board"]))
+        write_board(case, board)
         env["BOARDSIM_CONFIG"] = board
     elif case["config"]:
         env["BOARDSIM_CONFIG"] = case["config"]
@@ -180,7 +189,7 @@ def check(case, status, output, errors, trace):
         elif word == "count":
             times, _, text = text.partition(" ")
             found = sum(1 for t in trace if t == text or t.startswith(text + " "))
-            if found < int(times.rstrip("+")) if times.endswith("+") else found != int(times):
+            if not counted(found, times):
                 return number, f"{found} trace lines {text!r}, expected {times}"
         elif word == "only":
             only = text.split()
@@ -191,8 +200,7 @@ def check(case, status, output, errors, trace):
             want_errs.append(text)
         elif word == "status" and status != int(text) & 0xFF:
             return number, f"exit status {status}, expected {int(text) & 0xFF}\n{errors}"
-        elif word == "screens" and (len(screens) < int(text.rstrip("+")) if text.endswith("+")
-                                    else len(screens) != int(text)):
+        elif word == "screens" and not counted(len(screens), text):
             return number, f"{len(screens)} screens, expected {text}"
         elif word == "varies":
             times, _, text = text.partition(" ")
@@ -230,8 +238,7 @@ def round_trip(console, snapshot, case, folder):
             not first_words <= BOARD_WORDS - {"counter", "clears", "signal"}:
         return None
     board = os.path.join(folder, "board")
-    with open(board, "w", encoding="latin-1", newline="") as out:
-        out.write("".join(line + "\n" for line in case["board"]))
+    write_board(case, board)
     keys = b"lrabpti" + b"+" * 33 + b"q"
     env = dict(os.environ, SOURCE_DATE_EPOCH="0")
     env.pop("BOARDSIM_TRACE", None)

@@ -16,16 +16,12 @@ printf 'vfg\nreg 2655 0x2016\nreg 2854 7\nvfg\nreg 2655 0x2017\n' > "$w/board"
 printf '# no VFG\n' > "$w/empty"
 failures=0
 fail() { echo "FAIL: $name: $*"; failures=$((failures + 1)); }
-poll() { for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done; return 1; }  # 10 s at most
 shows() { tmx capture-pane -p -t t | grep -qF -- "$1"; }
 raw() { [ "$(stty -g -F "$(tmx display-message -p -t t '#{pane_tty}')")" != "$(cat "$w/before")" ]; }
 cooked() { ! raw; }
 
-# NAME|STATUS|END|BOARD|ARGS|SHELL: the pane runs SHELL, with %s the console on $w/BOARD with
-# ARGS. END, once the console is raw: a key (sent until it ends), C-c, a signal, C-z (suspend,
-# then resume as fg does: SIGCONT to the pane's process group, then q), or - (it ends by
-# itself). With -d the console is mostly waiting for its next timed redraw when the END comes.
-while IFS='|' read -r name expected end board args shell; do
+# The ways out: terminal_cases.txt (its header says what the columns mean).
+while IFS=$'\x1f' read -r name expected end board args shell; do
   rm -f "$w/before" "$w/after" "$w/status" "$w/pid"
   # shellcheck disable=SC2059
   printf -v command "$shell" "{ BOARDSIM_CONFIG='$w/$board' sh -c 'echo \$\$ > $w/pid; exec \
@@ -34,42 +30,25 @@ $console $args'; echo \$? > $w/status; }"
   tmx kill-session -t t 2>/dev/null
   tmx new-session -d -s t -x 100 -y 80 "bash $w/pane"
   if [ "$end" != - ]; then
-    poll raw || fail "no raw mode while running"
+    within 10 raw || fail "no raw mode while running"
     if [ "$name" != closed-output ]; then
-      tmx send-keys -t t l && poll shows "Channel X                 : Enabled" || fail "l: no CameraLink"
-      tmx send-keys -t t + && poll shows "VFG (001) of (001)" || fail "+: no next VFG"
+      tmx send-keys -t t l && within 10 shows "Channel X                 : Enabled" || fail "l: no CameraLink"
+      tmx send-keys -t t + && within 10 shows "VFG (001) of (001)" || fail "+: no next VFG"
     fi
     case $end in
       C-c) tmx send-keys -t t C-c ;;
       C-z)
-        tmx send-keys -t t C-z && poll cooked || fail "settings not given back while stopped"
+        tmx send-keys -t t C-z && within 10 cooked || fail "settings not given back while stopped"
         kill -CONT -- "-$(ps -o pgid= "$(cat "$w/pid")" | tr -d ' ')"
-        poll raw || fail "not raw again after it was resumed"
+        within 10 raw || fail "not raw again after it was resumed"
         tmx send-keys -t t q ;;
       [A-Z]*) kill -s "$end" "$(cat "$w/pid")" ;;
       *) for _ in $(seq 20); do [ -s "$w/status" ] || { tmx send-keys -t t "$end"; sleep 0.5; }; done ;;
     esac
   fi
-  poll test -s "$w/after" || { fail "the console did not end"; continue; }
+  within 10 test -s "$w/after" || { fail "the console did not end"; continue; }
   [ "$(cat "$w/status")" = "$expected" ] || fail "exit status $(cat "$w/status"), not $expected"
   cmp -s "$w/before" "$w/after" || fail "terminal settings not restored"
-done <<'TABLE'
-q|0|q|board||%s
-ctrl-c|130|C-c|board||%s
-suspend-resume|0|C-z|board||%s
-sigterm|143|TERM|board||%s
-sighup|129|HUP|board||%s
-end-of-input|0|-|board||printf 'l+' | %s
-no-input|0|-|board||%s < /dev/null
-start-up-failure|255|-|empty||%s
-unreadable-description|255|-|missing||%s 2>/dev/null
-closed-output|141|l|board||%s | head -c 1000 > /dev/null
-full-output|1|-|board||%s > /dev/full 2>/dev/null
-delay-q|0|q|board|-d 0.2|%s
-delay-ctrl-c|130|C-c|board|-d 0.2|%s
-delay-suspend-resume|0|C-z|board|-d 0.2|%s
-bad-delay|2|-|board|-d 0|%s 2>/dev/null
-TABLE
-# closed-output: the reader stops within the second screen (the first is 723 bytes).
-[ "$failures" -eq 0 ] && echo "terminal test: 15 ways out, settings restored on each"
+done < <(read_table "$(dirname "$0")/terminal_cases.txt")
+[ "$failures" -eq 0 ] && echo "terminal test: settings restored on every way out"
 exit $((failures > 0))

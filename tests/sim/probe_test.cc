@@ -35,16 +35,6 @@ void start(VfgModel& vfg, const ProbeSettings& p) {
   for (const auto& w : writes) vfg.poke(w[0], w[1]);
 }
 
-TEST(FloorSum, MatchesTheSumItNames) {
-  std::mt19937_64 rng(1);
-  for (int i = 0; i < 3000; ++i) {
-    const uint64_t n = rng() % 60, m = 1 + rng() % 40, a = rng() % 200, b = rng() % 200;
-    Picoseconds expected = 0;
-    for (uint64_t k = 0; k < n; ++k) expected += (a * k + b) / m;
-    ASSERT_TRUE(floor_sum(n, m, a, b) == expected) << n << " " << m << " " << a << " " << b;
-  }
-}
-
 // Small random signals and settings; the busy flag and the count are read at every
 // picosecond of the measurement and compared with a walk over every instant.
 TEST(Measurement, MatchesABruteForceCountOnRandomSignals) {
