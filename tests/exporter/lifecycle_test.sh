@@ -31,7 +31,7 @@ gone_at=$(now_ms)
 
 # The start-up line: BOARD (a description, or builtin), the mode, the line. DIR is the folder
 # the textfile goes to.
-while IFS='|' read -r board mode line; do
+while IFS=$'\x1f' read -r board mode line; do
   env=()
   [ "$board" = builtin ] || { printf "$board\n" > "$tmp/board"; env=(BOARDSIM_CONFIG="$tmp/board"); }
   [ "$board" = 35 ] && printf 'vfg\n%.0s' {1..35} > "$tmp/board"
@@ -43,16 +43,9 @@ while IFS='|' read -r board mode line; do
   ends "$pid" TERM || fail "$board, $mode: status $?"
   lines=$(grep -c '^boardstat_exporter [0-9]' "$tmp/err")
   [ "$lines" -eq 1 ] || fail "$board, $mode: $lines start-up lines"
-  expected=$(sed "s|DIR|$tmp/text|" <<< "$line")
+  expected=$(sed -e "s|DIR|$tmp/text|" -e "s|VERSION|$version|" <<< "$line")
   grep -qE "^$expected\$" "$tmp/err" || fail "$board, $mode: not '$expected' in: $(cat "$tmp/err")"
-done << TABLE
-builtin|textfile|boardstat_exporter $version: writing DIR/boardstat.prom every 1000 ms; 3 VFGs found, 3 open
-vfg\nvfg open-fails|textfile|boardstat_exporter $version: writing DIR/boardstat.prom every 1000 ms; 2 VFGs found, 1 open
-vfg|http|boardstat_exporter $version: serving /metrics on 127.0.0.1:0 \(port [0-9]+\); 1 VFG found, 1 open
-nonsense|textfile|boardstat_exporter $version: writing DIR/boardstat.prom every 1000 ms; 0 VFGs found, 0 open
-35|textfile|boardstat_exporter: 3 VFGs left out: the exporter reads the first 32
-35|textfile|boardstat_exporter $version: writing DIR/boardstat.prom every 1000 ms; 32 VFGs found, 32 open
-TABLE
+done < <(read_table "$(dirname "$0")/startup_lines.txt")
 
 # VFGs that appear a second after the start: boardstat_up goes from 0 to 1 within 10 s of
 # that (and a second more for the next write of the file); both are told on standard error.
