@@ -125,3 +125,19 @@ wine_cmd() {
   printf '@echo off\r\n%s\r\n' "$2" > "$tmp/step.cmd"
   (cd "$1" && timeout 120 "${wine:?}" cmd.exe /c "$("$wine" winepath.exe -w "$tmp/step.cmd" | tr -d '\r')")
 }
+
+# readme_steps README PATTERN STEP KIND...: the commands that README.txt gives (its lines
+# indented by four spaces that start with PATTERN), in order, each given to the function STEP
+# with the address :10208 made 127.0.0.1:$port; then a failure unless a command held each KIND.
+readme_steps() {
+  local line command ran="" kind
+  while IFS= read -r line; do
+    command=${line//:10208/127.0.0.1:$port}
+    echo "> $command"
+    ran+="$command"$'\n'
+    "$3" "$command"
+  done < <(tr -d '\r' < "$1" | grep -E "^    ($2)( |\$)" | sed 's/^    //')
+  for kind in "${@:4}"; do
+    grep -qF -- "$kind" <<< "$ran" || fail "README.txt gives no command with $kind"
+  done
+}

@@ -24,13 +24,13 @@ skip() {
 # missing one stops the configure step instead of leaving its tests out.
 require_test_tools() { cmake --preset "$1" -DBOARDSTAT_REQUIRE_TEST_TOOLS=ON > /dev/null; }
 
-echo "== case files, probe model, terminal, exporter, snapshot and package tests"
-require_test_tools default
-cmake --workflow --preset default
-
-echo "== the same under AddressSanitizer and UndefinedBehaviorSanitizer"
-require_test_tools asan
-cmake --workflow --preset asan
+# default: the case files, probe model, terminal, exporter, snapshot and package tests; asan:
+# the same under AddressSanitizer and UndefinedBehaviorSanitizer.
+for preset in default asan; do
+  echo "== preset $preset"
+  require_test_tools "$preset"
+  cmake --workflow --preset "$preset"
+done
 
 echo "== the Windows build under wine"
 if command -v x86_64-w64-mingw32-g++-posix >/dev/null && [ -x /usr/lib/wine/wine64 ] &&

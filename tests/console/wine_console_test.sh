@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The Windows console under wine: wine_console_test.sh [BOARDSTAT_EXE [TERMINAL_TEST_EXE]]
-# (no arguments: cross-build first). wine's _getch reads keys only from a real terminal, so
+# The Windows console under wine: wine_console_test.sh BOARDSTAT_EXE [TERMINAL_TEST_EXE] (the
+# mingw preset's ctest runs it so). wine's _getch reads keys only from a real terminal, so
 # the programs run in a private tmux server: keys go in with send-keys, screens come back
 # with capture-pane. Every wait is bounded; tmux and wineserver stop on every way out.
 # Exit status: 0 passed, 1 failed, 77 skipped (a failure under CI=true).
@@ -14,13 +14,6 @@ WINE=${WINE:-$(command -v /usr/lib/wine/wine64 wine64 wine | head -n 1)}
 command -v tmux >/dev/null || skip "tmux is not installed"
 WINESERVER=$(dirname "$WINE")/wineserver
 [[ -x $WINESERVER ]] || WINESERVER=$(command -v wineserver || echo true)
-if (($# == 0)); then
-  command -v x86_64-w64-mingw32-g++-posix >/dev/null ||
-    skip "the MinGW-w64 cross compiler is not installed (Debian: g++-mingw-w64-x86-64)"
-  cd "$(dirname "${BASH_SOURCE[0]}")/../.." && cmake --preset mingw >/dev/null &&
-    cmake --build --preset mingw -j2 --target boardstat terminal_win32_test || exit 1
-  set -- "$PWD/build-mingw/boardstat.exe" "$PWD/build-mingw/tests/console/terminal_win32_test.exe"
-fi
 EXE=$1 UNIT_TESTS=${2:-}
 [[ -f $EXE ]] || { echo "FAIL: no executable at $EXE" && exit 1; }
 

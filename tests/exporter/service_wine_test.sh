@@ -44,11 +44,8 @@ net_start() { # SERVICE
 port=$((20000 + RANDOM % 30000))
 metrics() { curl -sf -m 5 -o "$tmp/http.prom" "http://127.0.0.1:$port/metrics"; }
 
-ran=
-while IFS= read -r line; do
-  command=${line//:10208/127.0.0.1:$port}
-  echo "> $command"
-  ran+="$command"$'\n'
+step() {  # COMMAND
+  local command=$1 service
   case $command in
     "net start "*)
       net_start "${command#net start }" || fail "$command did not start the service"
@@ -73,10 +70,8 @@ while IFS= read -r line; do
       [ -z "$(field "${command#sc.exe delete }" STATE)" ] || fail "$command left it" ;;
     *) wine_cmd "$dir" "$command" || fail "$command: status $?" ;;
   esac
-done < <(tr -d '\r' <"$readme" | grep -E '^    (sc\.exe|net) ' | sed 's/^    //')
-for kind in "sc.exe create" "net start" "net stop" "sc.exe delete"; do
-  grep -qF -- "$kind" <<<"$ran" || fail "README.txt gives no command with $kind"
-done
+}
+readme_steps "$readme" 'sc\.exe|net' step "sc.exe create" "net start" "net stop" "sc.exe delete"
 
 # A bad flag: the service ends by itself, its complaint and status in the log.
 exe=$("$wine" winepath.exe -w "$dir/boardstat_exporter.exe" | tr -d '\r')

@@ -66,11 +66,8 @@ serve() { # COMMAND CHECK...
   wait "$pid" || fail "$command: status $? after Ctrl-C"
 }
 
-ran=
-while IFS= read -r line; do
-  command=${line//:10208/127.0.0.1:$port}
-  echo "> $command"
-  ran+="$command"$'\n'
+step() {  # COMMAND
+  local command=$1
   case $command in
     "set "*=*)
       export "${command#set }" ;;
@@ -91,11 +88,8 @@ while IFS= read -r line; do
     *" > "*) good_exposition "$command" "$dir/${command##*> }" ;;
     *" -o "*) [ -s "$dir/${command##* -o }" ] || fail "$command: no ${command##* -o }" ;;
   esac
-done < <(tr -d '\r' <"$dir/README.txt" |
-  grep -E '^    (boardstat(_exporter|_snapshot)?\.exe|set|copy)( |$)' | sed 's/^    //')
-for kind in boardstat.exe --web.listen-address "--once >" --textfile.directory \
-  boardstat_snapshot.exe; do
-  grep -qF -- "$kind" <<<"$ran" || fail "README.txt gives no command with $kind"
-done
+}
+readme_steps "$dir/README.txt" 'boardstat(_exporter|_snapshot)?\.exe|set|copy' step boardstat.exe \
+  --web.listen-address "--once >" --textfile.directory boardstat_snapshot.exe
 
 echo PASS
