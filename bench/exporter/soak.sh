@@ -43,7 +43,7 @@ for s in json.load(sys.stdin)["data"]["result"]:
 range=$((seconds - 5))s
 counters=$(curl -sf -m 10 "$metrics" | awk '$1 == "#" && $2 == "TYPE" && $4 == "counter" { print $3 }')
 {
-  for family in $counters; do query "resets($family[$range])"; done
+  for family in $counters; do query "resets(${family}[$range])"; done
   query boardstat_acquired_clears_total
   query "rate(boardstat_acquired_lines_total[$range])"
   query "rate(boardstat_acquired_bytes_total[$range])"
